@@ -1,0 +1,39 @@
+// The argument text and its split into the first file, second file and report file.
+#pragma once
+
+#include <string>
+
+namespace tandrel {
+
+// The text of start up to the first delimiter outside a quoted stretch. Quote characters are
+// kept; a quote of '\0' disables quoting.
+std::string TakeToken(const char* start, const char* delimiter, char quote);
+
+// Removes one double quote at the end and one at the start, each only where it is.
+void StripQuotes(std::string& text);
+
+struct CommandLine {
+    // True when the argument text goes on after its first token: compare without a window.
+    bool headless = false;
+    std::string first;
+    std::string second;
+    // The report path after stripping; empty when no third token was given.
+    std::string third;
+    // A third token was given (non-empty before stripping), even if stripping emptied it.
+    bool hasThird = false;
+};
+
+// Splits the argument text. A run of several spaces between tokens counts as one separator;
+// further tokens after the third are ignored.
+CommandLine SplitArgumentText(const char* text);
+
+// The Windows rule for the argument text: the command line less the program's name (quoted up
+// to the closing quote, else up to the first blank) and the blanks after it. Codes 1 to 32 are
+// blanks; codes 128 to 255 never are.
+const char* ArgumentTextFromCommandLine(const char* commandLine);
+
+// The argument text formed from an argument list: the arguments joined by single spaces, each
+// empty one or one containing a space wrapped in double quotes.
+std::string ArgumentTextFromArgv(int argc, const char* const* argv);
+
+}  // namespace tandrel

@@ -1,0 +1,190 @@
+#include "engine/comparison.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "engine/byte_scan.h"
+#include "engine/report_buffer.h"
+#include "engine/report_text.h"
+#include "platform/chunk_buffer.h"
+#include "platform/file_system.h"
+#include "platform/input_file.h"
+
+namespace tandrel {
+namespace {
+
+// One input: its file, its whole size, its read buffer and the amount asked for at each read.
+struct InputSide {
+    InputFile file;
+    uint64_t size = 0;
+    ChunkBuffer buffer{kChunkSize};
+    size_t toRead = 0;
+    size_t bytesRead = 0;
+
+    // Opens the file and reads its first chunk; false when either fails.
+    bool OpenAndReadFirst(const char* path) {
+        if (!file.Open(path) || buffer.Data() == nullptr) {
+            return false;
+        }
+        size = file.Size();
+        toRead = static_cast<size_t>(std::min<uint64_t>(size, kChunkSize));
+        return file.Read(buffer.Data(), toRead, bytesRead);
+    }
+
+    void ReadNext() {
+        if (!file.Read(buffer.Data(), toRead, bytesRead)) {
+            bytesRead = 0;  // a failed read counts as nothing read
+        }
+    }
+};
+
+// Writes the records of one comparison.
+class RecordWriter {
+  public:
+    RecordWriter(ReportText& text, const char* lineEnd, bool separated, const PeImageInfo* peImage)
+        : text_(text), lineEnd_(lineEnd), separated_(separated), peImage_(peImage) {}
+
+    // Returns false when the text is full and the comparison has to stop.
+    bool Write(uint64_t offset, const uint8_t* first, const uint8_t* second, size_t count) {
+        Line();
+        text_.Append("File offset = ");
+        text_.AppendHex(offset);
+        Line();
+        if (peImage_ != nullptr) {
+            // A PE first file is below 2 GiB, so its offsets fit the 32-bit section arithmetic.
+            const uint32_t rva = FileOffsetToRva(*peImage_, static_cast<uint32_t>(offset));
+            if (rva != 0) {
+                text_.Append("RVA = ");
+                text_.AppendHex(rva);
+                Line();
+                text_.Append("VA = ");
+                if (peImage_->is64) {
+                    text_.AppendHex(peImage_->imageBase64 + rva);
+                } else {
+                    text_.AppendHex(static_cast<uint32_t>(peImage_->imageBase32 + rva));
+                }
+                Line();
+            }
+        }
+        text_.Append("Bytes Size (dec) = ");
+        text_.AppendDecimal(count);
+        Line();
+        text_.Append("First file bytes: ");
+        Line();
+        text_.AppendHexBytes(first, count, separated_);
+        Line();
+        text_.Append("Second file bytes: ");
+        Line();
+        text_.AppendHexBytes(second, count, separated_);
+        return Line();
+    }
+
+  private:
+    bool Line() { return text_.Append(lineEnd_); }
+
+    ReportText& text_;
+    const char* lineEnd_;
+    bool separated_;
+    const PeImageInfo* peImage_;
+};
+
+void WriteHeader(ReportText& text, const char* firstPath, const char* secondPath,
+                 const char* lineEnd, bool shortNames, bool isPe) {
+    text.Append("Comparing ");
+    text.Append(shortNames ? FileNameFromPath(firstPath) : firstPath);
+    text.Append(lineEnd);
+    text.Append(" and ");
+    text.Append(shortNames ? FileNameFromPath(secondPath) : secondPath);
+    text.Append(lineEnd);
+    if (!isPe) {
+        text.Append("Warning: not a PE file!");
+        text.Append(lineEnd);
+    }
+}
+
+}  // namespace
+
+const char* FileNameFromPath(const char* path) {
+    for (size_t i = std::strlen(path); i-- > 1;) {
+        if (path[i] == kPathSeparator) {
+            return path + i + 1;
+        }
+    }
+    return path;
+}
+
+void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+                   ResultBox* resultBox, std::FILE* stream) {
+    if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
+        *secondPath == '\0') {
+        return;
+    }
+    InputSide first;
+    if (!first.OpenAndReadFirst(firstPath)) {
+        return;
+    }
+    InputSide second;
+    if (!second.OpenAndReadFirst(secondPath)) {
+        return;
+    }
+    char* const buffer = ReportBuffer();
+    if (buffer == nullptr) {
+        return;
+    }
+
+    const bool dialogMode = resultBox != nullptr;
+    const char* const lineEnd = dialogMode ? resultBox->LineEnd() : "\n";
+    const bool shortNames = dialogMode && resultBox->IsShortNamesOn();
+    const bool separated = !dialogMode || resultBox->IsSpaceSeparatorOn();
+    // The result box gets the whole text at once, cut at the buffer's end; the file report goes
+    // out through the same buffer whenever it fills.
+    ReportText text = dialogMode ? ReportText::Bounded(buffer, kReportBufferSize)
+                                 : ReportText::Streamed(buffer, kReportBufferSize, stream);
+
+    const bool isPe = ParsePeHeader(peImage, first.buffer.Data(), first.buffer.Size(), first.size);
+    WriteHeader(text, firstPath, secondPath, lineEnd, shortNames, isPe);
+    if (first.size != second.size) {
+        text.Append("Different file size, comparing only minimum = ");
+        text.AppendDecimal(std::min(first.size, second.size));
+        text.Append(lineEnd);
+    }
+
+    RecordWriter records(text, lineEnd, separated, isPe ? &peImage : nullptr);
+    uint64_t baseOffset = 0;
+    size_t compareLength = std::min(first.bytesRead, second.bytesRead);
+    const uint8_t* const a = first.buffer.Data();
+    const uint8_t* const b = second.buffer.Data();
+    // Once either file is exhausted nothing more can be compared, so reading stops there.
+    bool going = !text.IsFull();
+    while (going && compareLength > 0) {
+        // Runs end at the chunk's end: differing bytes at the start of the next chunk begin a
+        // new record.
+        size_t i = FindMismatch(a, b, 0, compareLength);
+        while (i < compareLength) {
+            const size_t end = FindMatch(a, b, i + 1, compareLength);
+            if (!records.Write(baseOffset + i, a + i, b + i, end - i)) {
+                going = false;
+                break;
+            }
+            // The equal byte that ended the run needs no second look.
+            i = end < compareLength ? FindMismatch(a, b, end + 1, compareLength) : end;
+        }
+        if (!going) {
+            break;
+        }
+        first.ReadNext();
+        second.ReadNext();
+        baseOffset += compareLength;
+        compareLength = std::min(first.bytesRead, second.bytesRead);
+    }
+
+    if (dialogMode) {
+        resultBox->ReplaceText(text.Text());
+        resultBox->UpdateScrollBars();
+    } else {
+        text.Flush();
+    }
+}
+
+}  // namespace tandrel

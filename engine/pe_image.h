@@ -1,0 +1,35 @@
+// The few facts of a PE32 or PE32+ image that translate a file offset into an RVA and a VA.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace tandrel {
+
+struct SectionEntry {
+    uint32_t virtualAddress = 0;
+    uint32_t sizeOfRawData = 0;
+    uint32_t pointerToRawData = 0;
+};
+
+struct PeImageInfo {
+    int32_t numberOfSections = 0;  // as the file header states it
+    uint32_t imageBase32 = 0;
+    uint64_t imageBase64 = 0;
+    bool is64 = false;
+    // Copies of the section headers that lie wholly inside the chunk, in table order.
+    std::vector<SectionEntry> sections;
+};
+
+// Reads the headers from the first chunk of a file whose whole size is fileSize. The chunk's
+// bytes past the end of a short file must be zero. Returns false, leaving info as it was, when
+// the file is no PE image: shorter than 80 bytes, 2 GiB or larger, e_lfanew out of range, no
+// "PE" letters there, or header fields that would lie outside the chunk.
+bool ParsePeHeader(PeImageInfo& info, const uint8_t* chunk, size_t chunkSize, uint64_t fileSize);
+
+// The RVA of a file offset through the first section whose raw data holds it, in 32-bit
+// wrapping arithmetic; 0 when no section holds it.
+uint32_t FileOffsetToRva(const PeImageInfo& info, uint32_t offset);
+
+}  // namespace tandrel

@@ -1,0 +1,118 @@
+#include "engine/report_text.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tandrel {
+namespace {
+
+// Two digits per byte value, so a byte is formatted with one table load.
+constexpr std::array<char, 512> MakeHexPairs() {
+    std::array<char, 512> pairs{};
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    for (unsigned value = 0; value < 256; ++value) {
+        pairs[value * 2] = kDigits[value >> 4];
+        pairs[value * 2 + 1] = kDigits[value & 15];
+    }
+    return pairs;
+}
+
+constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
+
+}  // namespace
+
+char HexDigit(unsigned value) {
+    return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
+}
+
+bool ReportText::MakeRoom() {
+    if (length_ < capacity_) {
+        return true;
+    }
+    if (bounded_) {
+        full_ = true;
+        return false;
+    }
+    Flush();
+    return true;
+}
+
+bool ReportText::Append(const char* text, size_t count) {
+    while (count > 0) {
+        if (!MakeRoom()) {
+            return false;
+        }
+        const size_t part = std::min(count, capacity_ - length_);
+        std::memcpy(buffer_ + length_, text, part);
+        length_ += part;
+        text += part;
+        count -= part;
+    }
+    return !full_;
+}
+
+bool ReportText::AppendHex(uint64_t value) {
+    char digits[16];
+    size_t count = 0;
+    do {
+        digits[15 - count++] = HexDigit(static_cast<unsigned>(value & 15));
+        value >>= 4;
+    } while (value != 0);
+    return Append(digits + 16 - count, count);
+}
+
+bool ReportText::AppendDecimal(uint64_t value) {
+    char digits[20];
+    size_t count = 0;
+    do {
+        digits[19 - count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return Append(digits + 20 - count, count);
+}
+
+bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated) {
+    const size_t width = separated ? 3 : 2;
+    while (count > 0) {
+        if (!MakeRoom()) {
+            return false;
+        }
+        const size_t fit = std::min(count, (capacity_ - length_) / width);
+        if (fit == 0) {
+            // Less room than one byte's text: go through Append, which cuts or flushes.
+            const char text[3] = {kHexPairs[*bytes * 2], kHexPairs[*bytes * 2 + 1], ' '};
+            if (!Append(text, width)) {
+                return false;
+            }
+            ++bytes;
+            --count;
+            continue;
+        }
+        char* out = buffer_ + length_;
+        for (size_t k = 0; k < fit; ++k) {
+            std::memcpy(out, &kHexPairs[bytes[k] * 2], 2);
+            if (separated) {
+                out[2] = ' ';
+            }
+            out += width;
+        }
+        length_ += fit * width;
+        bytes += fit;
+        count -= fit;
+    }
+    return true;
+}
+
+const char* ReportText::Text() {
+    buffer_[length_] = '\0';
+    return buffer_;
+}
+
+void ReportText::Flush() {
+    if (stream_ != nullptr && length_ > 0) {
+        std::fwrite(buffer_, 1, length_, stream_);
+    }
+    length_ = 0;
+}
+
+}  // namespace tandrel

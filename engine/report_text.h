@@ -1,0 +1,58 @@
+// Report text built in a fixed buffer, with the number and hex formats records need.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace tandrel {
+
+// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F'.
+char HexDigit(unsigned value);
+
+class ReportText {
+  public:
+    // A text for the result box: at most size - 1 characters, kept zero-terminated; what does not
+    // fit is cut at the buffer's end.
+    static ReportText Bounded(char* buffer, size_t size) {
+        return ReportText(buffer, size - 1, nullptr, true);
+    }
+    // A text that goes to a report stream: whenever the buffer fills it is written out and
+    // reused, so a record of any length goes out whole. A null stream drops the text.
+    static ReportText Streamed(char* buffer, size_t size, std::FILE* stream) {
+        return ReportText(buffer, size, stream, false);
+    }
+
+    // Each returns false once a bounded text is full; the part that fitted is kept.
+    bool Append(const char* text, size_t count);
+    bool Append(const char* text) { return Append(text, std::strlen(text)); }
+    // Uppercase hexadecimal with no leading zeros ("%X", "%I64X").
+    bool AppendHex(uint64_t value);
+    bool AppendDecimal(uint64_t value);
+    // Each byte as two uppercase hex digits, high nibble first, then a space when separated.
+    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated);
+
+    bool IsFull() const { return full_; }
+    size_t Length() const { return length_; }
+    // The text so far, zero-terminated (a bounded text).
+    const char* Text();
+    // Writes a streamed text's buffer out and empties it.
+    void Flush();
+
+  private:
+    ReportText(char* buffer, size_t capacity, std::FILE* stream, bool bounded)
+        : buffer_(buffer), capacity_(capacity), stream_(stream), bounded_(bounded) {}
+
+    // Makes room for at least one more character; false when a bounded text is full.
+    bool MakeRoom();
+
+    char* buffer_;
+    size_t capacity_;
+    size_t length_ = 0;
+    std::FILE* stream_;
+    bool bounded_;
+    bool full_ = false;
+};
+
+}  // namespace tandrel

@@ -1,0 +1,23 @@
+// File operations beyond sequential reading: creating a new file, and telling whether two paths
+// name one file.
+#pragma once
+
+#include <cstddef>
+
+namespace tandrel {
+
+// The character that separates folders in a path on this platform.
+#ifdef _WIN32
+inline constexpr char kPathSeparator = '\\';
+#else
+inline constexpr char kPathSeparator = '/';
+#endif
+
+// Creates the file only if nothing of that name exists yet and writes size bytes to it. Returns
+// false, leaving any existing file untouched, when creation fails. A short write is not retried.
+bool WriteNewFile(const char* path, const char* data, size_t size);
+
+// True when both paths exist and name the same file, through links or different spellings.
+bool IsSameFile(const char* first, const char* second);
+
+}  // namespace tandrel

@@ -1,0 +1,36 @@
+// A file opened for sequential reading, shared for reading only, so that no other program can
+// write to it while a comparison reads it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tandrel {
+
+class InputFile {
+  public:
+    InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile() { Close(); }
+
+    // False when the file cannot be opened (missing, a directory, no permission). Never waits
+    // for a writer, as opening a FIFO would.
+    bool Open(const char* path);
+    void Close();
+    bool IsOpen() const { return handle_ != kNoHandle; }
+
+    // The whole size in bytes, 64-bit, or 0 when it cannot be read.
+    uint64_t Size() const;
+
+    // Reads up to count bytes at the current position into buffer and sets bytesRead to how
+    // many arrived; fewer than count only at the end of the file. Returns false when the read
+    // fails, with bytesRead 0.
+    bool Read(void* buffer, size_t count, size_t& bytesRead);
+
+  private:
+    static constexpr intptr_t kNoHandle = -1;
+    intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
+};
+
+}  // namespace tandrel

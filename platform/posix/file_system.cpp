@@ -1,0 +1,29 @@
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tandrel {
+
+bool WriteNewFile(const char* path, const char* data, size_t size) {
+    // O_EXCL makes creation fail on any existing name, links included, so nothing is overwritten.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return false;
+    }
+    const ssize_t written = size == 0 ? 0 : ::write(fd, data, size);
+    ::close(fd);
+    return written >= 0;
+}
+
+bool IsSameFile(const char* first, const char* second) {
+    struct stat a;
+    struct stat b;
+    if (::stat(first, &a) != 0 || ::stat(second, &b) != 0) {
+        return false;
+    }
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,168 @@
+#include "ui/diff_dialog.h"
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/comparison.h"
+#include "engine/report_buffer.h"
+#include "platform/file_system.h"
+#include "res/resource.h"
+
+namespace tandrel {
+namespace {
+
+// Paths are read from the boxes through buffers of this size, so at most 1,999 characters.
+constexpr int kPathBufferSize = 2000;
+
+constexpr char kOpenFilter[] = "All Files (*.*)\0*.*\0";
+constexpr char kSaveFilter[] = "All Files (*.txt)\0*.txt\0";
+
+struct CommandEntry {
+    int controlId;
+    void (DiffDialog::*handler)();
+};
+
+constexpr CommandEntry kMessageMap[] = {
+    {IDC_BROWSE_FIRST, &DiffDialog::OnBrowseFirst},
+    {IDC_BROWSE_SECOND, &DiffDialog::OnBrowseSecond},
+    {IDC_COMPARE, &DiffDialog::OnCompare},
+    {IDC_SAVE_RESULT, &DiffDialog::OnSaveResult},
+};
+
+bool EndsWithTxt(const std::string& path) {
+    if (path.size() < 4) {
+        return false;
+    }
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return tail == ".txt";
+}
+
+}  // namespace
+
+void DiffDialog::RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+                               std::FILE* stream) {
+    tandrel::RunComparison(peImage_, firstPath, secondPath, resultBox, stream);
+}
+
+bool DiffDialog::OnInitDialog() {
+    host_->SetDialogIcon();
+    host_->SetItemChecked(IDC_SPACE_SEPARATOR, true);
+    host_->PreparePathBoxes();
+    host_->SetResultFont();
+    host_->UpdateResultScrollBars();
+    return true;
+}
+
+void DiffDialog::OnCompare() {
+    char first[kPathBufferSize];
+    char second[kPathBufferSize];
+    host_->GetItemText(IDC_FIRST_PATH, first, kPathBufferSize);
+    host_->GetItemText(IDC_SECOND_PATH, second, kPathBufferSize);
+    RunComparison(first, second, &resultBox_, nullptr);
+}
+
+void DiffDialog::Browse(int pathBoxId, const char* title) {
+    FileDialogRequest request;
+    request.kind = FileDialogKind::kOpen;
+    request.title = title;
+    request.filter = kOpenFilter;
+    std::string path;
+    if (host_->RunFileDialog(request, path)) {
+        host_->SetItemText(pathBoxId, path.c_str());
+    }
+}
+
+void DiffDialog::OnBrowseFirst() {
+    Browse(IDC_FIRST_PATH, "Select First file:");
+}
+
+void DiffDialog::OnBrowseSecond() {
+    Browse(IDC_SECOND_PATH, "Select Second file:");
+}
+
+void DiffDialog::OnSaveResult() {
+    // The box text normally fits the shared report buffer; an edited box may hold more, and is
+    // then written whole from a buffer of its own rather than cut.
+    const int length = host_->GetItemTextLength(IDC_RESULT);
+    if (length <= 0) {
+        return;
+    }
+    std::vector<char> larger;
+    char* text = nullptr;
+    if (static_cast<size_t>(length) < kReportBufferSize && ReportBuffer() != nullptr) {
+        text = ReportBuffer();
+    } else {
+        larger.resize(static_cast<size_t>(length) + 1);
+        text = larger.data();
+    }
+    const int copied = host_->GetItemText(IDC_RESULT, text, length + 1);
+    if (copied <= 0) {
+        return;
+    }
+
+    FileDialogRequest request;
+    request.kind = FileDialogKind::kSave;
+    request.title = "Save result into txt file:";
+    request.filter = kSaveFilter;
+    std::string path;
+    if (!host_->RunFileDialog(request, path)) {
+        return;
+    }
+    if (!EndsWithTxt(path)) {
+        path += ".txt";
+    }
+    WriteNewFile(path.c_str(), text, static_cast<size_t>(copied));
+}
+
+bool DiffDialog::OnPaint() {
+    return host_->PaintMinimizedIcon();
+}
+
+intptr_t DiffDialog::OnQueryDragIcon() {
+    return host_->DragIcon();
+}
+
+bool DiffDialog::OnCommand(int controlId) {
+    for (const CommandEntry& entry : kMessageMap) {
+        if (entry.controlId == controlId) {
+            (this->*entry.handler)();
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* DiffDialog::HostResultBox::LineEnd() const {
+    return dialog_.host_->LineEnd();
+}
+
+int DiffDialog::HostResultBox::TextLength() {
+    return dialog_.host_->GetItemTextLength(IDC_RESULT);
+}
+
+int DiffDialog::HostResultBox::CopyText(char* buffer, int maxCount) {
+    return dialog_.host_->GetItemText(IDC_RESULT, buffer, maxCount);
+}
+
+void DiffDialog::HostResultBox::ReplaceText(const char* text) {
+    dialog_.host_->SetItemText(IDC_RESULT, text);
+}
+
+bool DiffDialog::HostResultBox::IsSpaceSeparatorOn() {
+    return dialog_.host_->IsItemChecked(IDC_SPACE_SEPARATOR);
+}
+
+bool DiffDialog::HostResultBox::IsShortNamesOn() {
+    return dialog_.host_->IsItemChecked(IDC_SHORT_NAMES);
+}
+
+void DiffDialog::HostResultBox::UpdateScrollBars() {
+    dialog_.host_->UpdateResultScrollBars();
+}
+
+}  // namespace tandrel
