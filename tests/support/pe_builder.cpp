@@ -19,16 +19,18 @@ void Put(Bytes& bytes, size_t at, uint64_t value, int width) {
 Bytes PeBuilder::Build() const {
     const bool plus = magic_ == 0x20B;
     const uint16_t optionalSize = sizeOfOptionalHeader_.value_or(plus ? 0xF0 : 0xE0);
-    const size_t tableStart = lfanew_ + 24 + static_cast<int16_t>(optionalSize);
-    size_t end = std::max<size_t>(tableStart + 40 * sections_.size(), lfanew_ + 24 + 96);
+    // A negative SizeOfOptionalHeader puts the table before the optional header.
+    const int64_t tableStart = int64_t{lfanew_} + 24 + static_cast<int16_t>(optionalSize);
+    int64_t end = std::max<int64_t>(tableStart + 40 * static_cast<int64_t>(sections_.size()),
+                                    int64_t{lfanew_} + 24 + 96);
     for (const PeSectionSpec& s : sections_) {
-        end = std::max<size_t>(end, static_cast<size_t>(s.pointerToRawData) + s.sizeOfRawData);
+        end = std::max<int64_t>(end, int64_t{s.pointerToRawData} + s.sizeOfRawData);
     }
-    Bytes bytes(fileSize_.value_or(end), 0);
+    Bytes bytes(fileSize_.value_or(static_cast<size_t>(end)), 0);
     // Fields are written only where they fall inside the file, so short files stay short.
-    auto put = [&](size_t at, uint64_t value, int width) {
-        if (at + width <= bytes.size()) {
-            Put(bytes, at, value, width);
+    auto put = [&](int64_t at, uint64_t value, int width) {
+        if (at >= 0 && static_cast<size_t>(at) + width <= bytes.size()) {
+            Put(bytes, static_cast<size_t>(at), value, width);
         }
     };
     if (mz_) {
@@ -46,7 +48,7 @@ Bytes PeBuilder::Build() const {
         put(lfanew_ + 52, imageBase_, 4);
     }
     for (size_t k = 0; k < sections_.size(); ++k) {
-        const size_t header = tableStart + 40 * k;
+        const int64_t header = tableStart + 40 * static_cast<int64_t>(k);
         put(header, '.' | 's' << 8 | 'e' << 16 | 'c' << 24, 4);
         put(header + 12, sections_[k].virtualAddress, 4);
         put(header + 16, sections_[k].sizeOfRawData, 4);
