@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need from Debian's packages.
+# Usage: scripts/setup.sh native|all
+#   native  the Linux build and its tests (compiler, CMake, GoogleTest source, Qt 6)
+#   all     also the two mingw-w64 toolchains, wine64 and Xvfb for the Windows builds
+set -euo pipefail
+
+packages=(build-essential cmake googletest qt6-base-dev python3)
+if [ "${1:-native}" = all ]; then
+    packages+=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb
+               xauth x11-apps imagemagick)
+fi
+
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+        missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO=sudo
+    $SUDO apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
