@@ -5,7 +5,7 @@
 #   all     also the two mingw-w64 toolchains, wine64 and Xvfb for the Windows builds
 set -euo pipefail
 
-packages=(build-essential cmake googletest qt6-base-dev python3)
+packages=(build-essential cmake googletest qt6-base-dev python3 clang libclang-rt-14-dev)
 if [ "${1:-native}" = all ]; then
     packages+=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb
                xauth x11-apps imagemagick)
