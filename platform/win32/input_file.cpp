@@ -1,0 +1,69 @@
+#include "platform/input_file.h"
+
+#include <windows.h>
+
+namespace tandrel {
+namespace {
+
+// FILE_FLAG_SEQUENTIAL_SCAN with the read-only, hidden, system and archive attribute bits.
+constexpr DWORD kSequentialReadFlags = 0x08000027;
+
+HANDLE AsHandle(intptr_t handle) {
+    return reinterpret_cast<HANDLE>(handle);
+}
+
+}  // namespace
+
+bool InputFile::Open(const char* path) {
+    Close();
+    // Sharing for reading only keeps other programs from writing while the file is compared.
+    // A folder cannot be opened this way (that needs FILE_FLAG_BACKUP_SEMANTICS).
+    const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      kSequentialReadFlags, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    handle_ = reinterpret_cast<intptr_t>(file);
+    return true;
+}
+
+void InputFile::Close() {
+    if (handle_ != kNoHandle) {
+        ::CloseHandle(AsHandle(handle_));
+        handle_ = kNoHandle;
+    }
+}
+
+uint64_t InputFile::Size() const {
+    LARGE_INTEGER size;
+    if (handle_ == kNoHandle || !::GetFileSizeEx(AsHandle(handle_), &size)) {
+        return 0;
+    }
+    return static_cast<uint64_t>(size.QuadPart);
+}
+
+bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
+    bytesRead = 0;
+    if (handle_ == kNoHandle) {
+        return false;
+    }
+    auto* out = static_cast<char*>(buffer);
+    // ReadFile takes a DWORD count; a chunk fits in one call, larger requests take several.
+    // Only a read of 0 bytes means the end of the file.
+    while (bytesRead < count) {
+        const size_t left = count - bytesRead;
+        const DWORD ask = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
+        DWORD got = 0;
+        if (!::ReadFile(AsHandle(handle_), out + bytesRead, ask, &got, nullptr)) {
+            bytesRead = 0;
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        bytesRead += got;
+    }
+    return true;
+}
+
+}  // namespace tandrel

@@ -1,0 +1,77 @@
+#!/bin/sh
+# Checks a built tandrel.exe without running it:
+#   check_exe_headers.sh EXE pe32|pe32+ VERSION OBJDUMP WINDRES
+# pe32 means the 32-bit release program (machine i386), pe32+ the 64-bit build (machine x86-64).
+# Both must be GUI-subsystem programs importing only DLLs every Windows has (the C and C++
+# runtimes linked in), carrying the main dialog, icon group 128 with a 32 by 32 and a 16 by 16
+# image in 16 colours, and a version record of VERSION (a.b.c.d) for U.S. English, code page
+# 1200, file type application. Prints one MISMATCH line per failed check and exits 1 if any.
+set -u
+exe=$1 kind=$2 version=$3 objdump=$4 windres=$5
+failures=0
+
+mismatch() {
+    echo "MISMATCH: $*"
+    failures=$((failures + 1))
+}
+
+# has TEXT LABEL PATTERN: TEXT holds a line matching the extended regular expression PATTERN.
+has() {
+    printf '%s\n' "$1" | grep -Eq -- "$3" || mismatch "$2 (no line matching: $3)"
+}
+
+[ -f "$exe" ] || { echo "MISMATCH: no file $exe"; exit 1; }
+case $kind in
+    pe32) magic=010b machine=014c format=pei-i386 ;;
+    pe32+) magic=020b machine=8664 format=pei-x86-64 ;;
+    *) echo "usage: $0 EXE pe32|pe32+ VERSION OBJDUMP WINDRES" >&2; exit 2 ;;
+esac
+
+# The machine field follows the "PE\0\0" signature, whose offset is stored at 0x3C.
+pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
+found_machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
+[ "$found_machine" = "$machine" ] || mismatch "machine: expected $machine, found $found_machine"
+
+headers=$("$objdump" -p "$exe") || { echo "MISMATCH: $objdump cannot read $exe"; exit 1; }
+has "$headers" "file format" "file format $format\$"
+has "$headers" "optional header magic" "^Magic[[:space:]]+$magic[[:space:]]"
+has "$headers" "subsystem" "^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)"
+
+system_dlls="kernel32.dll user32.dll gdi32.dll comdlg32.dll comctl32.dll shell32.dll advapi32.dll msvcrt.dll"
+for dll in $(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
+    lower=$(printf '%s' "$dll" | tr 'A-Z' 'a-z')
+    case " $system_dlls " in
+        *" $lower "*) ;;
+        *) mismatch "imports: $dll is not a system DLL" ;;
+    esac
+done
+
+resources=$("$windres" -i "$exe" -O rc 2>/dev/null) || {
+    echo "MISMATCH: $windres cannot read the resources of $exe"
+    exit 1
+}
+# Dotted "1.0.0.1" as the record's numbers "1, 0, 0, 1".
+commas=$(printf '%s' "$version" | sed 's/\./, /g')
+has "$resources" "file version" "^[[:space:]]*FILEVERSION $commas\$"
+has "$resources" "product version" "^[[:space:]]*PRODUCTVERSION $commas\$"
+has "$resources" "file type" "^[[:space:]]*FILETYPE 0x1\$"
+has "$resources" "file version string" "VALUE \"FileVersion\", \"$commas\"\$"
+has "$resources" "product version string" "VALUE \"ProductVersion\", \"$commas\"\$"
+has "$resources" "translation" "VALUE \"Translation\", 0x409, 1200\$"
+tables=$(printf '%s\n' "$resources" | grep -Ec 'BLOCK "[0-9A-Fa-f]{8}"')
+[ "$tables" = 1 ] || mismatch "string tables: expected 1, found $tables"
+has "$resources" "string table language" 'BLOCK "040904[Bb]0"'
+
+# windres prints the icon group as its count, then per image "width height colours pad"
+# (octal escapes), planes and bits per pixel.
+group=$(printf '%s\n' "$resources" | sed -n '/^128 14 /,/^END/p')
+[ -n "$group" ] || mismatch "icon group 128 missing"
+has "$group" "icon group size" "^[[:space:]]*0, 1, 2,"
+has "$group" "32 by 32 icon in 16 colours" '"\\040\\040\\020\\000", 1, 4,'
+has "$group" "16 by 16 icon in 16 colours" '"\\020\\020\\020\\000", 1, 4,'
+
+has "$resources" "main dialog" "^102 DIALOGEX 0, 0, 320, 248\$"
+has "$resources" "dialog caption" '^CAPTION "Tandrel 3\.0"$'
+
+[ "$failures" = 0 ] || exit 1
+echo "ok: $exe is $kind, GUI, system imports only, version $version, icon group 128, dialog 102"
