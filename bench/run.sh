@@ -3,6 +3,8 @@
 # Usage: bench/run.sh [runs]   (the data, about 2.2 GiB, goes to build/bench-data)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# GNU time measures the peak memory.
+[ -x /usr/bin/time ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -q time >/dev/null
 cmake --preset linux-release -DTANDREL_BUILD_BENCH=ON >/dev/null
 cmake --build build/linux-release -j2 >/dev/null
 python3 bench/compare_with_cmp.py --tandrel build/linux-release/app/tandrel \

@@ -7,43 +7,20 @@
 #include "engine/byte_scan.h"
 #include "engine/report_buffer.h"
 #include "engine/report_text.h"
-#include "platform/chunk_buffer.h"
 #include "platform/file_system.h"
-#include "platform/input_file.h"
 
 namespace tandrel {
 namespace {
-
-// One input: its file, its whole size, its read buffer and the amount asked for at each read.
-struct InputSide {
-    InputFile file;
-    uint64_t size = 0;
-    ChunkBuffer buffer{kChunkSize};
-    size_t toRead = 0;
-    size_t bytesRead = 0;
-
-    // Opens the file and reads its first chunk; false when either fails.
-    bool OpenAndReadFirst(const char* path) {
-        if (!file.Open(path) || buffer.Data() == nullptr) {
-            return false;
-        }
-        size = file.Size();
-        toRead = static_cast<size_t>(std::min<uint64_t>(size, kChunkSize));
-        return file.Read(buffer.Data(), toRead, bytesRead);
-    }
-
-    void ReadNext() {
-        if (!file.Read(buffer.Data(), toRead, bytesRead)) {
-            bytesRead = 0;  // a failed read counts as nothing read
-        }
-    }
-};
 
 // Writes the records of one comparison.
 class RecordWriter {
   public:
     RecordWriter(ReportText& text, const char* lineEnd, bool separated, const PeImageInfo* peImage)
-        : text_(text), lineEnd_(lineEnd), separated_(separated), peImage_(peImage) {}
+        : text_(text),
+          lineEnd_(lineEnd),
+          lineEndLength_(std::strlen(lineEnd)),
+          separated_(separated),
+          peImage_(peImage) {}
 
     // Returns false when the text is full and the comparison has to stop.
     bool Write(uint64_t offset, const uint8_t* first, const uint8_t* second, size_t count) {
@@ -81,10 +58,11 @@ class RecordWriter {
     }
 
   private:
-    bool Line() { return text_.Append(lineEnd_); }
+    bool Line() { return text_.Append(lineEnd_, lineEndLength_); }
 
     ReportText& text_;
     const char* lineEnd_;
+    size_t lineEndLength_;
     bool separated_;
     const PeImageInfo* peImage_;
 };
@@ -92,14 +70,14 @@ class RecordWriter {
 void WriteHeader(ReportText& text, const char* firstPath, const char* secondPath,
                  const char* lineEnd, bool shortNames, bool isPe) {
     text.Append("Comparing ");
-    text.Append(shortNames ? FileNameFromPath(firstPath) : firstPath);
-    text.Append(lineEnd);
+    text.AppendText(shortNames ? FileNameFromPath(firstPath) : firstPath);
+    text.AppendText(lineEnd);
     text.Append(" and ");
-    text.Append(shortNames ? FileNameFromPath(secondPath) : secondPath);
-    text.Append(lineEnd);
+    text.AppendText(shortNames ? FileNameFromPath(secondPath) : secondPath);
+    text.AppendText(lineEnd);
     if (!isPe) {
         text.Append("Warning: not a PE file!");
-        text.Append(lineEnd);
+        text.AppendText(lineEnd);
     }
 }
 
@@ -120,12 +98,8 @@ void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
         *secondPath == '\0') {
         return;
     }
-    InputSide first;
-    if (!first.OpenAndReadFirst(firstPath)) {
-        return;
-    }
-    InputSide second;
-    if (!second.OpenAndReadFirst(secondPath)) {
+    ChunkPair files;
+    if (!files.Open(firstPath, secondPath) || !files.ReadChunk()) {
         return;
     }
     char* const buffer = ReportBuffer();
@@ -142,41 +116,43 @@ void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
     ReportText text = dialogMode ? ReportText::Bounded(buffer, kReportBufferSize)
                                  : ReportText::Streamed(buffer, kReportBufferSize, stream);
 
-    const bool isPe = ParsePeHeader(peImage, first.buffer.Data(), first.buffer.Size(), first.size);
+    const bool isPe =
+        ParsePeHeader(peImage, files.First(), files.ChunkBufferSize(), files.FirstSize());
     WriteHeader(text, firstPath, secondPath, lineEnd, shortNames, isPe);
-    if (first.size != second.size) {
+    if (files.FirstSize() != files.SecondSize()) {
         text.Append("Different file size, comparing only minimum = ");
-        text.AppendDecimal(std::min(first.size, second.size));
-        text.Append(lineEnd);
+        text.AppendDecimal(std::min(files.FirstSize(), files.SecondSize()));
+        text.AppendText(lineEnd);
     }
 
     RecordWriter records(text, lineEnd, separated, isPe ? &peImage : nullptr);
+    const uint8_t* const a = files.First();
+    const uint8_t* const b = files.Second();
     uint64_t baseOffset = 0;
-    size_t compareLength = std::min(first.bytesRead, second.bytesRead);
-    const uint8_t* const a = first.buffer.Data();
-    const uint8_t* const b = second.buffer.Data();
     // Once either file is exhausted nothing more can be compared, so reading stops there.
     bool going = !text.IsFull();
-    while (going && compareLength > 0) {
+    while (going && files.CompareLength() > 0) {
         // Runs end at the chunk's end: differing bytes at the start of the next chunk begin a
-        // new record.
-        size_t i = FindMismatch(a, b, 0, compareLength);
-        while (i < compareLength) {
-            const size_t end = FindMatch(a, b, i + 1, compareLength);
-            if (!records.Write(baseOffset + i, a + i, b + i, end - i)) {
-                going = false;
+        // new record. Outside the segments both files are equal, so a run never leaves one.
+        for (const ChunkPair::Segment& segment : files.Segments()) {
+            size_t i = FindMismatch(a, b, segment.begin, segment.end);
+            while (i < segment.end) {
+                const size_t end = FindMatch(a, b, i + 1, segment.end);
+                if (!records.Write(baseOffset + i, a + i, b + i, end - i)) {
+                    going = false;
+                    break;
+                }
+                // The equal byte that ended the run needs no second look.
+                i = end < segment.end ? FindMismatch(a, b, end + 1, segment.end) : end;
+            }
+            if (!going) {
                 break;
             }
-            // The equal byte that ended the run needs no second look.
-            i = end < compareLength ? FindMismatch(a, b, end + 1, compareLength) : end;
         }
-        if (!going) {
-            break;
+        baseOffset += files.CompareLength();
+        if (going && !files.ReadChunk()) {
+            break;  // a failed read counts as nothing read
         }
-        first.ReadNext();
-        second.ReadNext();
-        baseOffset += compareLength;
-        compareLength = std::min(first.bytesRead, second.bytesRead);
     }
 
     if (dialogMode) {

@@ -4,12 +4,11 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "engine/chunk_pair.h"
 #include "engine/pe_image.h"
 #include "engine/result_box.h"
 
 namespace tandrel {
-
-inline constexpr size_t kChunkSize = 16777216;
 
 // Compares the two files and writes the report. With a result box (dialog mode) the box gets
 // the whole text, built in memory and set once; otherwise the report goes to the stream (file

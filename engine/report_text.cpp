@@ -37,7 +37,7 @@ bool ReportText::MakeRoom() {
     return true;
 }
 
-bool ReportText::Append(const char* text, size_t count) {
+bool ReportText::AppendInParts(const char* text, size_t count) {
     while (count > 0) {
         if (!MakeRoom()) {
             return false;

@@ -24,9 +24,21 @@ class ReportText {
         return ReportText(buffer, size, stream, false);
     }
 
-    // Each returns false once a bounded text is full; the part that fitted is kept.
-    bool Append(const char* text, size_t count);
-    bool Append(const char* text) { return Append(text, std::strlen(text)); }
+    // Each returns false once a bounded text is full; the part that fitted is kept. The usual
+    // case, a short text with room left, stays inline: records are made of many such pieces.
+    bool Append(const char* text, size_t count) {
+        if (count <= capacity_ - length_) {
+            std::memcpy(buffer_ + length_, text, count);
+            length_ += count;
+            return !full_;
+        }
+        return AppendInParts(text, count);
+    }
+    template <size_t N>
+    bool Append(const char (&literal)[N]) {
+        return Append(literal, N - 1);
+    }
+    bool AppendText(const char* text) { return Append(text, std::strlen(text)); }
     // Uppercase hexadecimal with no leading zeros ("%X", "%I64X").
     bool AppendHex(uint64_t value);
     bool AppendDecimal(uint64_t value);
@@ -46,6 +58,7 @@ class ReportText {
 
     // Makes room for at least one more character; false when a bounded text is full.
     bool MakeRoom();
+    bool AppendInParts(const char* text, size_t count);
 
     char* buffer_;
     size_t capacity_;

@@ -215,6 +215,39 @@ TEST_F(ComparisonTest, RunsDoNotSpanChunks) {
                                        Record("100003F", 1, "11 ", "44 "));
 }
 
+TEST_F(ComparisonTest, RunsAcrossReadBoundariesInsideAChunkStayWhole) {
+    // Files are read in 64 KiB pieces; runs must not notice where one piece ends.
+    constexpr size_t kPiece = 65536;
+    Bytes first(5 * kPiece + 100, 0x00);
+    Bytes second = first;
+    auto differ = [&](size_t begin, size_t end) {
+        for (size_t k = begin; k < end; ++k) {
+            second[k] = 0x01;
+        }
+    };
+    differ(kPiece - 2, kPiece + 1);             // across the first boundary
+    differ(2 * kPiece - 1, 2 * kPiece);         // ends right at a boundary
+    differ(3 * kPiece, 3 * kPiece + 1);         // starts right at one
+    differ(4 * kPiece - 1, 4 * kPiece + 1);     // both sides of one
+    differ(5 * kPiece + 99, 5 * kPiece + 100);  // the last byte, in a short last piece
+    const std::string body = Body(first, second);
+    EXPECT_EQ(body, Record("FFFE", 3, "00 00 00 ", "01 01 01 ") + Record("1FFFF", 1, "00 ", "01 ") +
+                        Record("30000", 1, "00 ", "01 ") + Record("3FFFF", 2, "00 00 ", "01 01 ") +
+                        Record("50063", 1, "00 ", "01 "));
+
+    // One run over several pieces.
+    Bytes third(3 * kPiece, 0x00);
+    Bytes fourth(3 * kPiece, 0x00);
+    for (size_t k = 100; k < 2 * kPiece + 100; ++k) {
+        fourth[k] = 0xFF;
+    }
+    const std::string whole = Body(third, fourth);
+    EXPECT_NE(whole.find("File offset = 64" + std::string(test::kFileLineEnd)), std::string::npos);
+    EXPECT_NE(whole.find("Bytes Size (dec) = 131072" + std::string(test::kFileLineEnd)),
+              std::string::npos);
+    EXPECT_EQ(whole.find("File offset = ", 20), std::string::npos);  // one record only
+}
+
 TEST_F(ComparisonTest, SizeLineCountsAllComparedPositions) {
     const std::string first = dir_.File("a.bin");
     const std::string second = dir_.File("b.bin");
@@ -260,6 +293,14 @@ TEST_F(PeComparisonTest, Pe32OffsetsInSectionsGetRvaAndVa) {
     EXPECT_EQ(PatchedReport(image, {0x410, 0x6FF}),
               PeRecord("410", "1010", "401010", image[0x410]) +
                   PeRecord("6FF", "30FF", "4030FF", image[0x6FF]));
+}
+
+TEST_F(PeComparisonTest, HeadersAreReadEvenPastTheSecondFilesEnd) {
+    const Bytes image = PeBuilder().Section(0x1000, 0x200, 0x400).Build();
+    const Bytes stub(image.begin(), image.begin() + 0x40);  // ends before e_lfanew's target
+    const std::string report = Report(image, stub);
+    EXPECT_EQ(report.find("Warning"), std::string::npos);
+    EXPECT_NE(report.find("comparing only minimum = 64"), std::string::npos);
 }
 
 TEST_F(PeComparisonTest, HeaderDifferencesHaveNoRvaLines) {

@@ -1,0 +1,64 @@
+// The two inputs of a comparison, read chunk by chunk in lockstep.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "platform/chunk_buffer.h"
+#include "platform/input_file.h"
+
+namespace tandrel {
+
+inline constexpr size_t kChunkSize = 16777216;
+
+// Each chunk is read in small pieces through two staging buffers that stay in the processor's
+// cache. A piece that is equal in both files is finished there; only pieces that hold a
+// difference are copied to their places in the chunk buffers, where the records read them.
+// Equal stretches so cost one pass over the page cache instead of a trip through 32 MiB of
+// cold buffers. The first chunk of the first file is kept whole, zero-filled past the file's
+// end, for the PE header reader.
+class ChunkPair {
+  public:
+    struct Segment {
+        size_t begin;
+        size_t end;  // exclusive
+    };
+
+    ChunkPair();
+
+    // Opens both files; false when either cannot be opened or a buffer cannot be had.
+    bool Open(const char* firstPath, const char* secondPath);
+
+    // Reads the next chunk of both files. Returns false when a read fails; the chunk then has
+    // nothing to compare.
+    bool ReadChunk();
+
+    uint64_t FirstSize() const { return sizes_[0]; }
+    uint64_t SecondSize() const { return sizes_[1]; }
+    const uint8_t* First() const { return chunks_[0].Data(); }
+    const uint8_t* Second() const { return chunks_[1].Data(); }
+    size_t ChunkBufferSize() const { return chunks_[0].Size(); }
+
+    // Positions of the current chunk that are compared: the smaller of the two counts read.
+    size_t CompareLength() const { return compareLength_; }
+    // The stretches of [0, CompareLength()) that may hold differences, in order. Outside them
+    // the two files are equal; each stretch ends at an equal byte or at the compare length.
+    const std::vector<Segment>& Segments() const { return segments_; }
+
+  private:
+    static constexpr size_t kPieceSize = 65536;
+
+    void AddPiece(size_t begin, size_t end);
+
+    InputFile files_[2];
+    uint64_t sizes_[2] = {0, 0};
+    size_t toRead_[2] = {0, 0};
+    ChunkBuffer chunks_[2];
+    ChunkBuffer pieces_[2];
+    size_t compareLength_ = 0;
+    bool firstChunk_ = true;
+    std::vector<Segment> segments_;
+};
+
+}  // namespace tandrel
