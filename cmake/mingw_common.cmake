@@ -16,3 +16,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # The program must start on a bare Windows: the C++ runtime, libgcc and the thread library are
 # linked in, so it imports nothing beyond the system's DLLs.
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+# The release program ships without its symbol table.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")

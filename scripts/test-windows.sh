@@ -1,0 +1,105 @@
+#!/usr/bin/env bash
+# Builds both Windows programs and tests them on this machine, with no display:
+# - the 32-bit release program (build/mingw-i686) is linked and its headers are checked: it
+#   cannot run here;
+# - the 64-bit build (build/mingw-x86_64) runs the whole suite under wine64 through CTest;
+# - its reports must equal the native program's reports of the same files, each LF as CR LF.
+# Wine's prefix lives in build/mingw-x86_64/wine-prefix, created on first use.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+
+build() {
+    echo "== $1"
+    cmake --preset "$1" >/dev/null
+    cmake --build "build/$1" -j2
+}
+
+project_version() {
+    sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "build/$1/CMakeCache.txt"
+}
+
+build mingw-i686
+tests/win32/check_exe_headers.sh build/mingw-i686/app/tandrel.exe pe32 \
+    "$(project_version mingw-i686)" i686-w64-mingw32-objdump i686-w64-mingw32-windres
+
+build mingw-x86_64
+ctest --preset mingw-x86_64 -j2
+
+# The native program of the same sources; built here when the native suite has not run first.
+native=${TANDREL_NATIVE_EXE:-$root/build/linux-debug/app/tandrel}
+if [ ! -x "$native" ]; then
+    cmake --preset linux-debug >/dev/null
+    cmake --build build/linux-debug -j2 --target tandrel
+fi
+
+echo "== Windows reports against native reports"
+windows_exe="Z:$(printf '%s' "$root/build/mingw-x86_64/app/tandrel.exe" | tr / '\\')"
+wine_run() {
+    "$root/cmake/wine_run.sh" "$root/build/mingw-x86_64/wine-prefix" "$@"
+}
+work=$root/build/mingw-x86_64/report-check
+rm -rf "$work"
+mkdir -p "$work"
+cd "$work"
+
+# patch FILE OFFSET HEX: overwrites bytes of FILE in place.
+patch() {
+    printf "$(printf '%s' "$3" | sed 's/\(..\)/\\x\1/g')" |
+        dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
+
+printf 'ABCD' >example-a.bin
+printf 'AXYD' >example-b.bin
+: >empty-a.bin
+: >empty-b.bin
+head -c 100 /dev/urandom >short.bin
+{ cat short.bin; head -c 100 /dev/urandom; } >long.bin
+patch long.bin 99 00
+# Two chunks and a bit, with runs that end at and start after the 16 MiB chunk edge.
+head -c 20000000 /dev/zero >chunks-a.bin
+cp chunks-a.bin chunks-b.bin
+patch chunks-b.bin 16777214 FFFF
+patch chunks-b.bin 16777216 EEEE
+patch chunks-b.bin 19999999 01
+# PE32 and PE32+ first files: the two Windows programs against patched copies, with changes in
+# the headers and in the sections.
+cp "$root/build/mingw-i686/app/tandrel.exe" pe32-a.exe
+cp "$root/build/mingw-x86_64/app/tandrel.exe" pe64-a.exe
+for image in pe32 pe64; do
+    cp "$image-a.exe" "$image-b.exe"
+    for offset in 136 1040 8192 40000 100000; do
+        patch "$image-b.exe" "$offset" 90C3CC
+    done
+done
+
+# pair FIRST SECOND PATTERN: both programs compare the pair. The native report must hold a line
+# matching PATTERN, so that the case shows what it is meant to (or be empty when PATTERN is), and
+# the Windows report must be the native one with CR LF line ends.
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+pair() {
+    local linux="${1%.*}-linux.txt" windows="${1%.*}-windows.txt"
+    "$native" "$1" "$2" "$linux"
+    wine_run "$windows_exe" "$1" "$2" "$windows"
+    if [ -n "$3" ] && ! grep -q -- "$3" "$linux"; then
+        fail "$1 $2: the native report has no line matching \"$3\""
+    elif [ -z "$3" ] && [ -s "$linux" ]; then
+        fail "$1 $2: the native report is not empty"
+    elif ! sed 's/$/\r/' "$linux" | cmp -s - "$windows"; then
+        fail "$1 $2: the Windows report is not the native report with CR LF line ends"
+    else
+        echo "ok: $1 $2 ($(wc -c <"$windows") bytes)"
+    fi
+}
+pair example-a.bin example-b.bin "^58 59 $"
+pair empty-a.bin empty-b.bin "^Warning: not a PE file!$"
+pair short.bin long.bin "^Different file size, comparing only minimum = 100$"
+pair chunks-a.bin chunks-b.bin "^File offset = 1000000$"
+pair pe32-a.exe pe32-b.exe "^VA = 4"
+pair pe64-a.exe pe64-b.exe "^VA = 1400"
+pair missing.bin example-b.bin ""
+[ "$failures" = 0 ]
