@@ -74,7 +74,7 @@ bool ChunkPair::ReadChunk() {
         if (comparing) {
             const size_t at = got[0];
             const size_t both = std::min(count[0], count[1]);
-            if (FindMismatch(pieces_[0].Data(), pieces_[1].Data(), 0, both) < both) {
+            if (std::memcmp(pieces_[0].Data(), pieces_[1].Data(), both) != 0) {
                 if (!keepFirstWhole) {
                     std::memcpy(chunks_[0].Data() + at, pieces_[0].Data(), both);
                 }
