@@ -9,7 +9,7 @@ namespace {
 
 struct WindowSearch {
     DWORD processId;
-    int closed;
+    bool found;
 };
 
 BOOL CALLBACK CloseIfOwned(HWND window, LPARAM context) {
@@ -18,7 +18,7 @@ BOOL CALLBACK CloseIfOwned(HWND window, LPARAM context) {
     ::GetWindowThreadProcessId(window, &owner);
     if (owner == search.processId && ::IsWindowVisible(window)) {
         ::PostMessageA(window, WM_CLOSE, 0, 0);
-        ++search.closed;
+        search.found = true;
     }
     return TRUE;
 }
@@ -68,9 +68,9 @@ ProcessOutcome RunProcess(const std::string& program, const std::string& command
             outcome.exitCode = code;
             return outcome;
         }
-        WindowSearch search{info.dwProcessId, 0};
+        WindowSearch search{info.dwProcessId, false};
         ::EnumWindows(CloseIfOwned, reinterpret_cast<LPARAM>(&search));
-        outcome.windowsClosed += search.closed;
+        outcome.showedWindow = outcome.showedWindow || search.found;
     }
     ::TerminateProcess(process.Get(), 255);
     ::WaitForSingleObject(process.Get(), INFINITE);

@@ -13,8 +13,8 @@ struct ProcessOutcome {
     // Ended on its own, or once its windows were closed, within the time allowed.
     bool ended = false;
     uint32_t exitCode = 0;
-    // Top-level windows the program showed, each closed with WM_CLOSE so the run can end.
-    int windowsClosed = 0;
+    // The program showed a top-level window, which was sent WM_CLOSE so that the run could end.
+    bool showedWindow = false;
 };
 
 // Runs program (a full path) with commandLine handed over unchanged as its whole command line,
