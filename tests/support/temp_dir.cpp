@@ -22,7 +22,8 @@ TempDir::~TempDir() {
 }
 
 std::string TempDir::File(const std::string& name) const {
-    return (path_ / name).string();
+    // Names may be written with "/" on every platform; reports show the native spelling.
+    return (path_ / name).make_preferred().string();
 }
 
 std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
