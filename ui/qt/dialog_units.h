@@ -1,0 +1,26 @@
+// The mapping from dialog-template units to Qt pixels.
+#pragma once
+
+#include <QRect>
+
+class QScreen;
+
+namespace tandrel {
+
+class DialogUnits {
+  public:
+    // At 96 DPI one horizontal unit is 1.5 pixels and one vertical unit 1.625 pixels, the base
+    // units of the 8-point dialog font; other screens scale both by their logical DPI. A null
+    // screen counts as 96 DPI.
+    explicit DialogUnits(const QScreen* screen);
+
+    int X(int units) const;
+    int Y(int units) const;
+    QRect Rect(int x, int y, int width, int height) const;
+
+  private:
+    double pixelsPerX_;
+    double pixelsPerY_;
+};
+
+}  // namespace tandrel

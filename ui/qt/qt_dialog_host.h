@@ -1,0 +1,44 @@
+// The dialog-host port over the Qt main dialog's widgets.
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <string>
+
+#include "ui/dialog_host.h"
+
+namespace tandrel {
+
+class QtMainDialog;
+
+class QtDialogHost : public DialogHost {
+  public:
+    // Answers a file dialog in place of the real one: true with the chosen path for OK.
+    using FileDialogAnswerer = std::function<bool(const FileDialogRequest&, std::string& path)>;
+
+    explicit QtDialogHost(QtMainDialog& window);
+
+    // With no answerer (the default) the real, non-native QFileDialog runs.
+    void SetFileDialogAnswerer(FileDialogAnswerer answerer);
+
+    // Texts cross the port as local 8-bit text, as typed file names are encoded here.
+    int GetItemTextLength(int controlId) override;
+    int GetItemText(int controlId, char* buffer, int maxCount) override;
+    void SetItemText(int controlId, const char* text) override;
+    bool IsItemChecked(int controlId) override;
+    void SetItemChecked(int controlId, bool checked) override;
+    const char* LineEnd() const override;
+    void SetDialogIcon() override;
+    void PreparePathBoxes() override;
+    void SetResultFont() override;
+    void UpdateResultScrollBars() override;
+    bool RunFileDialog(const FileDialogRequest& request, std::string& path) override;
+
+  private:
+    QString ItemText(int controlId) const;
+
+    QtMainDialog& window_;
+    FileDialogAnswerer answerer_;
+};
+
+}  // namespace tandrel
