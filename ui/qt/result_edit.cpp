@@ -1,8 +1,5 @@
 #include "ui/qt/result_edit.h"
 
-#include <QDragEnterEvent>
-#include <QDragMoveEvent>
-#include <QDropEvent>
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -24,6 +21,7 @@ ResultEdit::ResultEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setReadOnly(false);
     // Tab moves on to the next control, as in a dialog's multi-line edit.
     setTabChangesFocus(true);
+    // Qt's edit takes dropped text and links by default; nothing is dropped here.
     setAcceptDrops(false);
     viewport()->setAcceptDrops(false);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -89,19 +87,6 @@ void ResultEdit::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
-}
-
-// Nothing dropped on the result box is taken, neither files nor text.
-void ResultEdit::dragEnterEvent(QDragEnterEvent* event) {
-    event->ignore();
-}
-
-void ResultEdit::dragMoveEvent(QDragMoveEvent* event) {
-    event->ignore();
-}
-
-void ResultEdit::dropEvent(QDropEvent* event) {
-    event->ignore();
 }
 
 }  // namespace tandrel

@@ -22,9 +22,6 @@ class ResultEdit : public QPlainTextEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 };
 
 }  // namespace tandrel
