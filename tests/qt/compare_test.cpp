@@ -6,6 +6,7 @@
 #include <QTest>
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -136,6 +137,33 @@ TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
         EXPECT_EQ(HorizontalBar(), c.horizontal) << c.name;
         EXPECT_EQ(VerticalBar(), c.vertical) << c.name;
     }
+}
+
+// Swept across both edges: a bar is shown exactly when the edit's own scroll range, which Qt
+// works out from what it has laid out and the viewport it is left with, has something to
+// scroll. Near the edges one bar's room decides the other.
+TEST_F(DialogCompare, BarsShowExactlyWhenThereIsSomethingToScroll) {
+    std::set<std::pair<bool, bool>> seen;
+    for (int lines = 6; lines <= 16; ++lines) {
+        for (int columns = 55; columns <= 85; ++columns) {
+            std::string text;
+            for (int line = 0; line < lines; ++line) {
+                text += (line == lines / 2 ? std::string(columns, 'W') : "short") + "\n";
+            }
+            text.pop_back();
+            t_.Host().SetItemText(IDC_RESULT, text.c_str());
+            t_.Host().UpdateResultScrollBars();
+            QApplication::processEvents();
+            const bool horizontal = HorizontalBar();
+            const bool vertical = VerticalBar();
+            EXPECT_EQ(horizontal, t_.Result().horizontalScrollBar()->maximum() > 0)
+                << lines << " lines, " << columns << " columns";
+            EXPECT_EQ(vertical, t_.Result().verticalScrollBar()->maximum() > 0)
+                << lines << " lines, " << columns << " columns";
+            seen.insert({horizontal, vertical});
+        }
+    }
+    EXPECT_EQ(seen.size(), 4u);  // the sweep reached every combination
 }
 
 // The bars are the comparison's to set: editing the box afterwards leaves them alone.

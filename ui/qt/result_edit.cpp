@@ -51,14 +51,16 @@ void ResultEdit::FitScrollBars() {
             widest = block;
         }
     }
-    const QRectF widestRect = blockBoundingRect(widest);
-    const QTextLayout* layout = widest.layout();
+    const qreal lineHeight = blockBoundingRect(widest).height();
+    const QTextLayout* const layout = widest.layout();
     const qreal margin = doc->documentMargin();
-    const qreal textWidth =
+    // The measures the edit's own scroll ranges are made of, so that a bar is shown exactly
+    // when it has something to scroll: the widest line with a margin at each side against the
+    // viewport's width, and all lines against its height less the top margin and one pixel.
+    const int textWidth = static_cast<int>(
         (layout != nullptr && layout->lineCount() > 0 ? layout->lineAt(0).naturalTextWidth() : 0) +
-        2 * margin;
-    const qreal lineHeight = widestRect.height();
-    const qreal textHeight = doc->blockCount() * lineHeight + 2 * margin;
+        2 * margin);
+    const qreal textHeight = doc->blockCount() * lineHeight + margin + 1;
 
     const QSize room = contentsRect().size();
     const int barHeight = horizontalScrollBar()->sizeHint().height();
