@@ -2,6 +2,7 @@
 // the path bounds and the 300,000-character stop.
 #include <gtest/gtest.h>
 
+#include <QFontMetricsF>
 #include <QScrollBar>
 #include <QTest>
 #include <algorithm>
@@ -144,23 +145,30 @@ TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
 // scroll. Near the edges one bar's room decides the other.
 TEST_F(DialogCompare, BarsShowExactlyWhenThereIsSomethingToScroll) {
     std::set<std::pair<bool, bool>> seen;
-    for (int lines = 6; lines <= 16; ++lines) {
-        for (int columns = 55; columns <= 85; ++columns) {
-            std::string text;
-            for (int line = 0; line < lines; ++line) {
-                text += (line == lines / 2 ? std::string(columns, 'W') : "short") + "\n";
+    QFont font = t_.Result().font();
+    for (int pixels = 9; pixels <= 14; ++pixels) {
+        font.setPixelSize(pixels);
+        t_.Result().setFont(font);
+        const int columnsAcross = static_cast<int>(
+            t_.Result().width() / QFontMetricsF(font).horizontalAdvance(QLatin1Char('W')));
+        for (int lines = 6; lines <= 16; ++lines) {
+            for (int columns = columnsAcross - 6; columns <= columnsAcross + 3; ++columns) {
+                std::string text;
+                for (int line = 0; line < lines; ++line) {
+                    text += (line == lines / 2 ? std::string(columns, 'W') : "short") + "\n";
+                }
+                text.pop_back();
+                t_.Host().SetItemText(IDC_RESULT, text.c_str());
+                t_.Host().UpdateResultScrollBars();
+                QApplication::processEvents();
+                const bool horizontal = HorizontalBar();
+                const bool vertical = VerticalBar();
+                const std::string where = std::to_string(pixels) + " px, " + std::to_string(lines) +
+                                          " lines, " + std::to_string(columns) + " columns";
+                EXPECT_EQ(horizontal, t_.Result().horizontalScrollBar()->maximum() > 0) << where;
+                EXPECT_EQ(vertical, t_.Result().verticalScrollBar()->maximum() > 0) << where;
+                seen.insert({horizontal, vertical});
             }
-            text.pop_back();
-            t_.Host().SetItemText(IDC_RESULT, text.c_str());
-            t_.Host().UpdateResultScrollBars();
-            QApplication::processEvents();
-            const bool horizontal = HorizontalBar();
-            const bool vertical = VerticalBar();
-            EXPECT_EQ(horizontal, t_.Result().horizontalScrollBar()->maximum() > 0)
-                << lines << " lines, " << columns << " columns";
-            EXPECT_EQ(vertical, t_.Result().verticalScrollBar()->maximum() > 0)
-                << lines << " lines, " << columns << " columns";
-            seen.insert({horizontal, vertical});
         }
     }
     EXPECT_EQ(seen.size(), 4u);  // the sweep reached every combination

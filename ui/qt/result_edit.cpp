@@ -51,16 +51,19 @@ void ResultEdit::FitScrollBars() {
             widest = block;
         }
     }
-    const qreal lineHeight = blockBoundingRect(widest).height();
     const QTextLayout* const layout = widest.layout();
     const qreal margin = doc->documentMargin();
+    // The last line's rectangle carries the bottom margin too.
+    const qreal lineHeight =
+        blockBoundingRect(widest).height() - (widest.next().isValid() ? 0 : margin);
     // The measures the edit's own scroll ranges are made of, so that a bar is shown exactly
     // when it has something to scroll: the widest line with a margin at each side against the
-    // viewport's width, and all lines against its height less the top margin and one pixel.
+    // viewport's width; all lines with the bottom margin against its height less the top margin
+    // and one pixel.
     const int textWidth = static_cast<int>(
         (layout != nullptr && layout->lineCount() > 0 ? layout->lineAt(0).naturalTextWidth() : 0) +
         2 * margin);
-    const qreal textHeight = doc->blockCount() * lineHeight + margin + 1;
+    const qreal textHeight = doc->blockCount() * lineHeight + 2 * margin + 1;
 
     const QSize room = contentsRect().size();
     const int barHeight = horizontalScrollBar()->sizeHint().height();
