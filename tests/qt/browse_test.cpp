@@ -5,7 +5,6 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <cstring>
@@ -109,20 +108,6 @@ void ExpectOpenDialog(QFileDialog* dialog, const char* title) {
     EXPECT_EQ(model->nameFilters(), QStringList{QStringLiteral("*")});
 }
 
-void TypeAndPress(QFileDialog* dialog, const QString& name,
-                  QDialogButtonBox::StandardButton which) {
-    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    ASSERT_NE(edit, nullptr);
-    edit->clear();
-    QTest::keyClicks(edit, name);
-    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
-    ASSERT_NE(buttons, nullptr);
-    QPushButton* button = buttons->button(which);
-    ASSERT_NE(button, nullptr);
-    ASSERT_TRUE(button->isEnabled());
-    button->click();
-}
-
 TEST_F(DialogBrowse, RealDialogAcceptsANameThatDoesNotExist) {
     t_.Host().SetItemText(IDC_FIRST_PATH, "typed before");
     bool shown = false;
@@ -130,10 +115,7 @@ TEST_F(DialogBrowse, RealDialogAcceptsANameThatDoesNotExist) {
         shown = true;
         ExpectOpenDialog(dialog, "Select First file:");
         dialog->setDirectory(QString::fromStdString(dir_.Path().string()));
-        TypeAndPress(dialog, QStringLiteral("not there yet.bin"), QDialogButtonBox::Open);
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
+        test::TypeNameAndPress(dialog, QStringLiteral("not there yet.bin"), QDialogButtonBox::Open);
     });
     t_.Click(IDC_BROWSE_FIRST);
     EXPECT_TRUE(shown);
@@ -145,20 +127,14 @@ TEST_F(DialogBrowse, RealDialogTakesAnExistingFileAndCancelChangesNothing) {
     test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         ExpectOpenDialog(dialog, "Select Second file:");
         dialog->setDirectory(QString::fromStdString(dir_.Path().string()));
-        TypeAndPress(dialog, QStringLiteral("README"), QDialogButtonBox::Open);
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
+        test::TypeNameAndPress(dialog, QStringLiteral("README"), QDialogButtonBox::Open);
     });
     t_.Click(IDC_BROWSE_SECOND);
     EXPECT_EQ(t_.Text(IDC_SECOND_PATH), chosen);
 
     test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         dialog->setDirectory(QString::fromStdString(dir_.Path().string()));
-        TypeAndPress(dialog, QStringLiteral("other"), QDialogButtonBox::Cancel);
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
+        test::TypeNameAndPress(dialog, QStringLiteral("other"), QDialogButtonBox::Cancel);
     });
     t_.Click(IDC_BROWSE_SECOND);
     EXPECT_EQ(t_.Text(IDC_SECOND_PATH), chosen);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QTest>
 #include <cstdlib>
 
@@ -73,8 +77,28 @@ void WhenShownImpl(const std::function<QWidget*()>& find,
             return;
         }
         action(widget);
+        // A failed check inside the action must not leave a modal run waiting for ever.
+        if (auto* dialog = qobject_cast<QDialog*>(widget);
+            dialog != nullptr && dialog->isVisible()) {
+            ADD_FAILURE() << "the window was left open";
+            dialog->reject();
+        }
     });
     timer->start(10);
+}
+
+void TypeNameAndPress(QFileDialog* dialog, const QString& name,
+                      QDialogButtonBox::StandardButton which) {
+    auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(edit, nullptr);
+    edit->clear();
+    QTest::keyClicks(edit, name);
+    auto* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    ASSERT_NE(buttons, nullptr);
+    QPushButton* button = buttons->button(which);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled());
+    button->click();
 }
 
 }  // namespace tandrel::test

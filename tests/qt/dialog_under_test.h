@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -17,6 +18,8 @@
 #include "ui/qt/path_box.h"
 #include "ui/qt/qt_main_dialog.h"
 #include "ui/qt/result_edit.h"
+
+class QFileDialog;
 
 namespace tandrel::test {
 
@@ -90,5 +93,10 @@ void WhenShown(std::function<void(T*)> action) {
         },
         [action](QWidget* widget) { action(static_cast<T*>(widget)); });
 }
+
+// Types name into a real QFileDialog's name box, as a user would, and presses one of its
+// buttons.
+void TypeNameAndPress(QFileDialog* dialog, const QString& name,
+                      QDialogButtonBox::StandardButton which);
 
 }  // namespace tandrel::test

@@ -4,7 +4,6 @@
 
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -181,15 +180,7 @@ TEST_F(DialogSave, RealDialogNeverOverwritesEvenAfterYes) {
             ASSERT_NE(yes, nullptr);
             yes->click();
         });
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(edit, nullptr);
-        QTest::keyClicks(edit, QStringLiteral("exists.txt"));
-        dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
-            ->button(QDialogButtonBox::Save)
-            ->click();
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
+        test::TypeNameAndPress(dialog, QStringLiteral("exists.txt"), QDialogButtonBox::Save);
     });
     t_.Click(IDC_SAVE_RESULT);
     EXPECT_TRUE(asked);
@@ -202,15 +193,7 @@ TEST_F(DialogSave, RealDialogSavesANewName) {
     t_.Host().SetItemText(IDC_RESULT, "box text\nsecond line");
     test::WhenShown<QFileDialog>([&](QFileDialog* dialog) {
         dialog->setDirectory(QString::fromStdString(dir_.Path().string()));
-        auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-        ASSERT_NE(edit, nullptr);
-        QTest::keyClicks(edit, QStringLiteral("fresh.LOG"));
-        dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))
-            ->button(QDialogButtonBox::Save)
-            ->click();
-        if (dialog->isVisible()) {
-            dialog->reject();
-        }
+        test::TypeNameAndPress(dialog, QStringLiteral("fresh.LOG"), QDialogButtonBox::Save);
     });
     t_.Click(IDC_SAVE_RESULT);
     EXPECT_EQ(ReadFileText(dir_.File("fresh.LOG.txt")), "box text\nsecond line");

@@ -43,8 +43,7 @@ QString ResultEdit::Text() const {
 void ResultEdit::FitScrollBars() {
     QTextDocument* const doc = document();
     // Lines are laid out only when they come into view. In a fixed-pitch font the line with the
-    // most characters is the widest, so laying out that one line gives the text's width, and
-    // the horizontal range then covers it before it is ever scrolled to.
+    // most characters is the widest, so laying out that one line gives the text's width.
     QTextBlock widest = doc->firstBlock();
     for (QTextBlock block = widest.next(); block.isValid(); block = block.next()) {
         if (block.length() > widest.length()) {
@@ -77,6 +76,8 @@ void ResultEdit::FitScrollBars() {
     }
     setHorizontalScrollBarPolicy(wide ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(tall ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
+    // A bar that comes or goes changes the viewport's width, and the edit then drops every
+    // line's layout; the widest is laid out again so the horizontal range still covers it.
 }
 
 // Enter ends the dialog from here too, as in a multi-line edit without want-return; Ctrl+Enter
