@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "tests/qt/dialog_under_test.h"
+#include "ui/qt/dialog_units.h"
 
 namespace tandrel {
 namespace {
@@ -204,6 +205,29 @@ TEST_F(MainDialogTemplate, WindowIconComesFromTheIconFile) {
         EXPECT_EQ(shown, image.convertToFormat(QImage::Format_ARGB32)) << size.width();
     }
     EXPECT_EQ(images, 2);
+}
+
+// Other screens scale both units by their logical DPI; each value is rounded on its own.
+TEST(DialogUnitsTest, ScaleWithTheScreen) {
+    struct Case {
+        double dpi;
+        QRect result;  // IDC_RESULT: 17, 119, 284, 107
+        QSize dialog;  // 320 by 248
+    };
+    const std::vector<Case> cases = {
+        {96, QRect(26, 193, 426, 174), QSize(480, 403)},
+        {120, QRect(32, 242, 533, 217), QSize(600, 504)},
+        {144, QRect(38, 290, 639, 261), QSize(720, 605)},
+        {192, QRect(51, 387, 852, 348), QSize(960, 806)},
+    };
+    for (const Case& c : cases) {
+        const DialogUnits units(c.dpi, c.dpi);
+        EXPECT_EQ(units.Rect(17, 119, 284, 107), c.result) << c.dpi;
+        EXPECT_EQ(QSize(units.X(320), units.Y(248)), c.dialog) << c.dpi;
+    }
+    const DialogUnits mixed(96, 192);
+    EXPECT_EQ(mixed.Rect(1, 1, 3, 3), QRect(2, 3, 5, 10));
+    EXPECT_EQ(DialogUnits::ForScreen(nullptr).Rect(17, 119, 284, 107), QRect(26, 193, 426, 174));
 }
 
 }  // namespace

@@ -12,11 +12,15 @@ constexpr double kPixelsPerYUnit = 1.625;
 
 }  // namespace
 
-DialogUnits::DialogUnits(const QScreen* screen) {
-    const double scaleX = screen != nullptr ? screen->logicalDotsPerInchX() / kReferenceDpi : 1.0;
-    const double scaleY = screen != nullptr ? screen->logicalDotsPerInchY() / kReferenceDpi : 1.0;
-    pixelsPerX_ = kPixelsPerXUnit * scaleX;
-    pixelsPerY_ = kPixelsPerYUnit * scaleY;
+DialogUnits::DialogUnits(double dpiX, double dpiY)
+    : pixelsPerX_(kPixelsPerXUnit * dpiX / kReferenceDpi),
+      pixelsPerY_(kPixelsPerYUnit * dpiY / kReferenceDpi) {}
+
+DialogUnits DialogUnits::ForScreen(const QScreen* screen) {
+    if (screen == nullptr) {
+        return DialogUnits(kReferenceDpi, kReferenceDpi);
+    }
+    return DialogUnits(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
 }
 
 int DialogUnits::X(int units) const {
@@ -27,7 +31,6 @@ int DialogUnits::Y(int units) const {
     return static_cast<int>(std::lround(units * pixelsPerY_));
 }
 
-// Position and size are mapped each on its own, as the Win32 dialog manager maps a template.
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
     return QRect(X(x), Y(y), X(width), Y(height));
 }

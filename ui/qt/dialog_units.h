@@ -10,12 +10,15 @@ namespace tandrel {
 class DialogUnits {
   public:
     // At 96 DPI one horizontal unit is 1.5 pixels and one vertical unit 1.625 pixels, the base
-    // units of the 8-point dialog font; other screens scale both by their logical DPI. A null
-    // screen counts as 96 DPI.
-    explicit DialogUnits(const QScreen* screen);
+    // units of the 8-point dialog font; other logical DPIs scale both.
+    DialogUnits(double dpiX, double dpiY);
+    // The screen's logical DPI; a null screen counts as 96 DPI.
+    static DialogUnits ForScreen(const QScreen* screen);
 
     int X(int units) const;
     int Y(int units) const;
+    // Position and size are mapped each on its own, as the Win32 dialog manager maps a
+    // template, halves rounded away from zero.
     QRect Rect(int x, int y, int width, int height) const;
 
   private:

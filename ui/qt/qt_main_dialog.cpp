@@ -98,7 +98,7 @@ QtMainDialog::QtMainDialog(DiffDialog& dialog) : QDialog(nullptr), dialog_(dialo
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    const DialogUnits units(screen());
+    const DialogUnits units = DialogUnits::ForScreen(screen());
     setFont(DialogFont(units, *style()));
     setFixedSize(units.X(TDL_MAIN_DIALOG_WIDTH), units.Y(TDL_MAIN_DIALOG_HEIGHT));
 #define TDL_QT_CONTROL(id, cls, text, x, y, width, height, style, exStyle) \
