@@ -31,8 +31,9 @@ int RunMainDialog(int& argc, char** argv, DiffDialog& dialog) {
     }
     // Qt is given the program name only: the one token the dialog run may have is a file name,
     // never an option for Qt.
+    static char fallbackName[] = "tandrel";
     static int qtArgc = 1;
-    static char* qtArgv[] = {argc > 0 ? argv[0] : nullptr, nullptr};
+    static char* qtArgv[] = {argc > 0 && argv[0] != nullptr ? argv[0] : fallbackName, nullptr};
     std::unique_ptr<QApplication> app;
     if (QApplication::instance() == nullptr) {
         const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);

@@ -25,10 +25,6 @@ namespace {
 
 constexpr unsigned kButtonTypeMask = 0x000F;
 
-// The families nearest the Windows dialog font, by metrics, before the system's own.
-const QStringList kDialogFamilies = {
-    QStringLiteral(TDL_MAIN_DIALOG_FONT_NAME), QStringLiteral("Microsoft Sans Serif"),
-    QStringLiteral("Liberation Sans"), QStringLiteral("Arial"), QStringLiteral("Helvetica")};
 constexpr double kSmallestDialogPoints = 6.0;
 
 struct TemplateText {
@@ -75,7 +71,10 @@ bool TextsFit(const QFont& font, const DialogUnits& units, const QStyle& style) 
 // points down in half points, at which every label and check-box text fits its box.
 QFont DialogFont(const DialogUnits& units, const QStyle& style) {
     QFont font;
-    font.setFamilies(kDialogFamilies);
+    // The families nearest the Windows dialog font, by metrics, before the system's own.
+    font.setFamilies({QStringLiteral(TDL_MAIN_DIALOG_FONT_NAME),
+                      QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial"), QStringLiteral("Helvetica")});
     font.setStyleHint(QFont::SansSerif);
     for (double points = TDL_MAIN_DIALOG_FONT_POINTS; points >= kSmallestDialogPoints;
          points -= 0.5) {
