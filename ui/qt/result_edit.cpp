@@ -78,6 +78,7 @@ void ResultEdit::FitScrollBars() {
     setVerticalScrollBarPolicy(tall ? Qt::ScrollBarAlwaysOn : Qt::ScrollBarAlwaysOff);
     // A bar that comes or goes changes the viewport's width, and the edit then drops every
     // line's layout; the widest is laid out again so the horizontal range still covers it.
+    blockBoundingRect(widest);
 }
 
 // Enter ends the dialog from here too, as in a multi-line edit without want-return; Ctrl+Enter
