@@ -1,18 +1,14 @@
 // The real program, spawned with an argument list in a folder of its own, with no display.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tests/support/program_run.h"
 #include "tests/support/report_runner.h"
 #include "tests/support/temp_dir.h"
-
-extern char** environ;
 
 namespace tandrel {
 namespace {
@@ -21,56 +17,10 @@ using test::Bytes;
 using test::Lines;
 using test::ReadFileText;
 using test::TempDir;
+using Outcome = test::ProgramOutcome;
 
-struct Outcome {
-    int status = -1;
-    std::string output;  // stdout and stderr together
-};
-
-// Runs the program in dir with the given arguments and an environment without any display.
 Outcome RunProgram(const TempDir& dir, const std::vector<std::string>& arguments) {
-    std::vector<char*> argv;
-    std::string program = TANDREL_BINARY;
-    argv.push_back(program.data());
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-
-    std::vector<std::string> keep;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const std::string entry = *e;
-        if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0 &&
-            entry.rfind("QT_QPA_PLATFORM=", 0) != 0) {
-            keep.push_back(entry);
-        }
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : keep) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-
-    const std::string outputPath =
-        (dir.Path().parent_path() / (dir.Path().filename().string() + ".out")).string();
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, dir.Path().c_str());
-    posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t pid = 0;
-    Outcome outcome;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    outcome.output = ReadFileText(outputPath);
-    std::filesystem::remove(outputPath);
-    return outcome;
+    return test::RunProgram(dir.Path().string(), arguments);
 }
 
 std::set<std::string> Names(const TempDir& dir) {

@@ -13,7 +13,7 @@
 
 #include "engine/report_buffer.h"
 #include "tests/qt/dialog_under_test.h"
-#include "tests/qt/program_run.h"
+#include "tests/support/program_run.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/report_runner.h"
 #include "tests/support/temp_dir.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "tests/qt/dialog_under_test.h"
-#include "tests/qt/program_run.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 #include "ui/main_dialog.h"
 

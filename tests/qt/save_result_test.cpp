@@ -16,7 +16,7 @@
 
 #include "engine/report_buffer.h"
 #include "tests/qt/dialog_under_test.h"
-#include "tests/qt/program_run.h"
+#include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
 
 namespace tandrel {

@@ -1,5 +1,5 @@
-// The real program, spawned with an argument list and no display, for comparing the dialog's
-// text with the headless report.
+// The real program, spawned with an argument list and no display, for the end-to-end tests and
+// for comparing the dialog's text with the headless report.
 #pragma once
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "tests/qt/program_run.h"
+#include "tests/support/program_run.h"
 
 #include <fcntl.h>
 #include <spawn.h>
