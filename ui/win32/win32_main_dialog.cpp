@@ -1,8 +1,31 @@
 #include "ui/win32/win32_main_dialog.h"
 
+#include <algorithm>
+
 #include "res/resource.h"
 
 namespace tandrel {
+namespace {
+
+// The template places the dialog at the screen's corner; it opens in the middle of the work
+// area of its monitor instead, as users expect of a program's main window.
+void CentreOnWorkArea(HWND window) {
+    MONITORINFO monitor;
+    monitor.cbSize = sizeof monitor;
+    RECT frame;
+    if (!::GetMonitorInfoA(::MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY), &monitor) ||
+        !::GetWindowRect(window, &frame)) {
+        return;
+    }
+    const RECT& area = monitor.rcWork;
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    const int x = area.left + std::max(0L, (area.right - area.left - width) / 2);
+    const int y = area.top + std::max(0L, (area.bottom - area.top - height) / 2);
+    ::SetWindowPos(window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
 
 Win32MainDialog::Win32MainDialog(DiffDialog& dialog)
     : dialog_(dialog),
@@ -49,6 +72,7 @@ INT_PTR CALLBACK Win32MainDialog::DialogProc(HWND window, UINT message, WPARAM w
 INT_PTR Win32MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
+            CentreOnWorkArea(window_);
             dialog_.AttachHost(&host_);
             // True: the dialog manager puts the focus on the first tab stop.
             return dialog_.OnInitDialog() ? TRUE : FALSE;
