@@ -77,7 +77,31 @@ SCROLLINFO ScrollInfoFromText(const TextMeasure& measure, int bar) {
     return info;
 }
 
+// Windows' dialog manager answers Enter in such a box before the box sees it. Wine's box takes
+// the key and passes it on only to a default button that exists as a control, and this dialog
+// has none; so a plain Enter that reaches the box is turned into the dialog's default command.
+LRESULT CALLBACK EnterPassingProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    const auto previous = reinterpret_cast<WNDPROC>(::GetWindowLongPtrA(box, GWLP_USERDATA));
+    if (message == WM_KEYDOWN && wParam == VK_RETURN && ::GetKeyState(VK_CONTROL) >= 0) {
+        const HWND dialog = ::GetParent(box);
+        const DWORD defaultId = static_cast<DWORD>(::SendMessageA(dialog, DM_GETDEFID, 0, 0));
+        const int commandId = HIWORD(defaultId) == DC_HASDEFID ? LOWORD(defaultId) : IDOK;
+        ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(commandId, BN_CLICKED), 0);
+        return 0;
+    }
+    if (message == WM_CHAR && wParam == '\r' && ::GetKeyState(VK_CONTROL) >= 0) {
+        // The character of the Enter handled above: no line break for it.
+        return 0;
+    }
+    return ::CallWindowProcA(previous, box, message, wParam, lParam);
+}
+
 }  // namespace
+
+void PassEnterToDialog(HWND box) {
+    ::SetWindowLongPtrA(box, GWLP_USERDATA, ::GetWindowLongPtrA(box, GWLP_WNDPROC));
+    ::SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&EnterPassingProc));
+}
 
 void SetResultFont(HWND box) {
     // One font for every dialog the process shows: it is never freed, so it is made only once.

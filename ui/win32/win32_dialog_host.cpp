@@ -20,19 +20,26 @@ HWND Win32DialogHost::Item(int controlId) const {
     return ::GetDlgItem(window_.Window(), controlId);
 }
 
+// An id with no control reads as an empty text and takes no text: the calls are not made with a
+// null window, whose results differ between systems.
 int Win32DialogHost::GetItemTextLength(int controlId) {
-    return ::GetWindowTextLengthA(Item(controlId));
+    const HWND item = Item(controlId);
+    return item != nullptr ? ::GetWindowTextLengthA(item) : 0;
 }
 
 int Win32DialogHost::GetItemText(int controlId, char* buffer, int maxCount) {
-    if (maxCount > 0) {
-        buffer[0] = '\0';
+    if (maxCount <= 0) {
+        return 0;
     }
-    return ::GetWindowTextA(Item(controlId), buffer, maxCount);
+    buffer[0] = '\0';
+    const HWND item = Item(controlId);
+    return item != nullptr ? ::GetWindowTextA(item, buffer, maxCount) : 0;
 }
 
 void Win32DialogHost::SetItemText(int controlId, const char* text) {
-    ::SetWindowTextA(Item(controlId), text);
+    if (const HWND item = Item(controlId); item != nullptr) {
+        ::SetWindowTextA(item, text);
+    }
 }
 
 bool Win32DialogHost::IsItemChecked(int controlId) {

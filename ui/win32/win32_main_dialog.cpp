@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "res/resource.h"
+#include "ui/win32/result_box_window.h"
 
 namespace tandrel {
 namespace {
@@ -73,6 +74,7 @@ INT_PTR Win32MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
         case WM_INITDIALOG:
             CentreOnWorkArea(window_);
+            PassEnterToDialog(::GetDlgItem(window_, IDC_RESULT));
             dialog_.AttachHost(&host_);
             // True: the dialog manager puts the focus on the first tab stop.
             return dialog_.OnInitDialog() ? TRUE : FALSE;
