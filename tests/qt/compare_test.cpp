@@ -13,8 +13,8 @@
 
 #include "engine/report_buffer.h"
 #include "tests/qt/dialog_under_test.h"
-#include "tests/support/program_run.h"
 #include "tests/support/pe_builder.h"
+#include "tests/support/program_run.h"
 #include "tests/support/report_runner.h"
 #include "tests/support/temp_dir.h"
 
@@ -40,15 +40,6 @@ class DialogCompare : public ::testing::Test {
     TempDir dir_;
     DialogUnderTest t_;
 };
-
-// Bytes that differ from zero at every other position: count one-byte runs.
-Bytes Runs(size_t count, size_t size) {
-    Bytes bytes(size, 0);
-    for (size_t k = 0; k < count; ++k) {
-        bytes[2 * k] = 1;
-    }
-    return bytes;
-}
 
 TEST_F(DialogCompare, KnownPairWithEachOption) {
     // A backslash is an ordinary character in a name here; only '/' separates.
@@ -105,7 +96,7 @@ TEST_F(DialogCompare, BoxTextEqualsTheHeadlessReport) {
 TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
     SetOptions(true, true);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
-    Bytes both = Runs(300, 600);
+    Bytes both = test::OneByteRuns(300, 600);
     std::fill(both.begin() + 300, both.begin() + 500, 0xEE);  // one run of 200 bytes
     struct Case {
         const char* name;
@@ -114,8 +105,8 @@ TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
         bool vertical;
     };
     const std::vector<Case> cases = {
-        {"short", Runs(1, 600), false, false},
-        {"tall", Runs(300, 600), false, true},
+        {"short", test::OneByteRuns(1, 600), false, false},
+        {"tall", test::OneByteRuns(300, 600), false, true},
         {"short again",
          [] {
              Bytes b(600, 0);
@@ -192,7 +183,7 @@ TEST_F(DialogCompare, EditingTheBoxLeavesTheBarsAsTheyWere) {
 TEST_F(DialogCompare, FailedCompareLeavesTextAndBarsAsTheyWere) {
     SetOptions(true, false);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
-    const std::string b = dir_.Write("b.bin", Runs(300, 600));
+    const std::string b = dir_.Write("b.bin", test::OneByteRuns(300, 600));
     std::filesystem::create_directory(dir_.File("folder"));
     t_.Compare(a, b);
     const std::string before = t_.Text(IDC_RESULT);
@@ -280,7 +271,7 @@ TEST_F(DialogCompare, PathsAreCutTo1999Characters) {
 // report, and the bars are still updated.
 TEST_F(DialogCompare, StopsAtTheReportBuffersEnd) {
     const std::string a = dir_.Write("a.bin", Bytes(200000, 0));
-    const std::string b = dir_.Write("b.bin", Runs(100000, 200000));
+    const std::string b = dir_.Write("b.bin", test::OneByteRuns(100000, 200000));
     const std::string full = test::FileModeReport(a, b, dir_);
     ASSERT_GT(full.size(), kReportBufferSize);
     t_.Compare(a, b);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "engine/comparison.h"
@@ -41,6 +42,34 @@ inline std::string Lines(std::initializer_list<std::string> lines,
         text += lineEnd;
     }
     return text;
+}
+
+// size zero bytes but for a one at each of the first count even positions: against zeros, count
+// one-byte runs.
+inline Bytes OneByteRuns(size_t count, size_t size) {
+    Bytes bytes(size, 0);
+    for (size_t k = 0; k < count; ++k) {
+        bytes[2 * k] = 1;
+    }
+    return bytes;
+}
+
+// The run count whose report, as lengthWith(runs) measures it, is at most target and less than
+// 100 characters short of it; that length goes into length. Each one-byte run adds a record of
+// fewer than 100 characters, so single steps reach that window.
+inline size_t RunsJustUnder(size_t target, const std::function<size_t(size_t)>& lengthWith,
+                            size_t& length) {
+    size_t runs = 3000;
+    length = lengthWith(runs);
+    runs = runs * (target - 50) / length;
+    length = lengthWith(runs);
+    while (length > target) {
+        length = lengthWith(--runs);
+    }
+    while (target - length >= 100) {
+        length = lengthWith(++runs);
+    }
+    return runs;
 }
 
 }  // namespace tandrel::test

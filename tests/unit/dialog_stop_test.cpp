@@ -49,13 +49,9 @@ std::string PlainReport(const std::string& first, const std::string& second, con
 
 TEST(DialogStop, ManyRecordsStopAtTheBufferEnd) {
     TempDir dir;
-    Bytes first(200000, 0);
-    Bytes second(200000, 0);
-    for (size_t k = 0; k < second.size(); k += 2) {
-        second[k] = 1;  // 100,000 one-byte runs: a report of several megabytes
-    }
-    const std::string a = dir.Write("a.bin", first);
-    const std::string b = dir.Write("b.bin", second);
+    const std::string a = dir.Write("a.bin", Bytes(200000, 0));
+    // 100,000 one-byte runs: a report of several megabytes
+    const std::string b = dir.Write("b.bin", test::OneByteRuns(100000, 200000));
     const std::string full = ReplaceLineFeeds(PlainReport(a, b, dir), "\r\n");
     ASSERT_GT(full.size(), 2 * kReportBufferSize);
     const std::string text = BoxText(a, b, "\r\n");
@@ -69,34 +65,17 @@ TEST(DialogStop, SweepAroundTheLimit) {
     TempDir dir;
     const Bytes first(80000, 0);
     const std::string a = dir.Write("a.bin", first);
-    auto secondWithRuns = [](size_t runs) {
-        Bytes second(80000, 0);
-        for (size_t k = 0; k < runs; ++k) {
-            second[2 * k] = 1;
-        }
-        return second;
+    auto lengthWith = [&](size_t runs) {
+        return PlainReport(a, dir.Write("b", test::OneByteRuns(runs, 80000)), dir).size();
     };
     for (size_t target :
          {kLongestBoxText - 1, kLongestBoxText, kLongestBoxText + 1, kLongestBoxText + 2}) {
-        // Each one-byte run adds a record of fewer than 100 characters, so single steps reach
-        // the window below the target.
-        auto lengthWith = [&](size_t runs) {
-            return PlainReport(a, dir.Write("b", secondWithRuns(runs)), dir).size();
-        };
-        size_t runs = 3000;
-        size_t length = lengthWith(runs);
-        runs = runs * (target - 50) / length;
-        length = lengthWith(runs);
-        while (length > target) {
-            length = lengthWith(--runs);
-        }
-        while (target - length >= 100) {
-            length = lengthWith(++runs);
-        }
+        size_t length = 0;
+        const size_t runs = test::RunsJustUnder(target, lengthWith, length);
         ASSERT_LE(length, target);
         ASSERT_LT(target - length, 100u);
         const std::string b =
-            dir.Write("b" + std::string(target - length, 'x'), secondWithRuns(runs));
+            dir.Write("b" + std::string(target - length, 'x'), test::OneByteRuns(runs, 80000));
         const std::string full = PlainReport(a, b, dir);
         ASSERT_EQ(full.size(), target);
         const std::string text = BoxText(a, b, "\n");

@@ -35,15 +35,6 @@ class DialogCompare : public ::testing::Test {
     Win32DialogUnderTest t_;
 };
 
-// Bytes that differ from zero at every other position: count one-byte runs.
-Bytes Runs(size_t count, size_t size) {
-    Bytes bytes(size, 0);
-    for (size_t k = 0; k < count; ++k) {
-        bytes[2 * k] = 1;
-    }
-    return bytes;
-}
-
 TEST_F(DialogCompare, KnownPairWithEachOption) {
     const std::string a = dir_.Write("a.bin", Bytes{0x41, 0x42, 0x43, 0x44});
     const std::string b = dir_.Write("b.bin", Bytes{0x41, 0x58, 0x59, 0x44});
@@ -95,7 +86,7 @@ TEST_F(DialogCompare, BoxTextEqualsTheHeadlessReport) {
 TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
     SetOptions(true, true);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
-    Bytes both = Runs(300, 600);
+    Bytes both = test::OneByteRuns(300, 600);
     std::fill(both.begin() + 300, both.begin() + 500, 0xEE);  // one run of 200 bytes
     Bytes lastByte(600, 0);
     lastByte[599] = 7;
@@ -108,9 +99,12 @@ TEST_F(DialogCompare, ScrollBarsFollowTheTextsSize) {
         bool vertical;
     };
     const std::vector<Case> cases = {
-        {"short", Runs(1, 600), false, false},   {"tall", Runs(300, 600), false, true},
-        {"short again", lastByte, false, false}, {"wide", wide, true, false},
-        {"wide and tall", both, true, true},     {"identical", Bytes(600, 0), false, false},
+        {"short", test::OneByteRuns(1, 600), false, false},
+        {"tall", test::OneByteRuns(300, 600), false, true},
+        {"short again", lastByte, false, false},
+        {"wide", wide, true, false},
+        {"wide and tall", both, true, true},
+        {"identical", Bytes(600, 0), false, false},
     };
     for (const Case& c : cases) {
         t_.Compare(a, dir_.Write(std::string(c.name) + ".bin", c.second));
@@ -166,7 +160,7 @@ TEST_F(DialogCompare, BarsShowExactlyWhenTheRangePassesThePage) {
 TEST_F(DialogCompare, FailedCompareLeavesTextAndBarsAsTheyWere) {
     SetOptions(true, true);  // full paths here are wider than the box
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
-    const std::string b = dir_.Write("b.bin", Runs(300, 600));
+    const std::string b = dir_.Write("b.bin", test::OneByteRuns(300, 600));
     std::filesystem::create_directory(dir_.File("folder"));
     t_.Compare(a, b);
     const std::string before = t_.Text(IDC_RESULT);
@@ -215,7 +209,7 @@ TEST_F(DialogCompare, StopsAtTheReportBuffersEnd) {
         bool vertical;
     };
     const std::vector<Case> cases = {
-        {"100,000 one-byte runs", Bytes(200000, 0), Runs(100000, 200000), false, true},
+        {"100,000 one-byte runs", Bytes(200000, 0), test::OneByteRuns(100000, 200000), false, true},
         // Letters, not digits: Wine's edit control lays out long lines of digit pairs very
         // slowly (about a minute for this one), which says nothing about the dialog.
         {"one 150,000-byte run", Bytes(150000, 0xAA), Bytes(150000, 0xBB), true, false},
@@ -246,25 +240,16 @@ TEST_F(DialogCompare, StopsAtTheReportBuffersEnd) {
 // under each length, then the second file's name is padded until the report is exactly that long.
 TEST_F(DialogCompare, StopSweptAcrossTheLimit) {
     const std::string a = dir_.Write("a.bin", Bytes(80000, 0));
-    // Each one-byte run adds a record of fewer than 100 characters, so single steps reach the
-    // window below the target.
     auto lengthWith = [&](size_t runs) {
-        return test::FileModeReport(a, dir_.Write("b", Runs(runs, 80000)), dir_).size();
+        return test::FileModeReport(a, dir_.Write("b", test::OneByteRuns(runs, 80000)), dir_)
+            .size();
     };
     constexpr size_t kLongest = kReportBufferSize - 1;
     for (size_t target : {kLongest - 1, kLongest, kLongest + 1, kLongest + 2}) {
-        size_t runs = 3000;
-        size_t length = lengthWith(runs);
-        runs = runs * (target - 50) / length;
-        length = lengthWith(runs);
-        while (length > target) {
-            length = lengthWith(--runs);
-        }
-        while (target - length >= 100) {
-            length = lengthWith(++runs);
-        }
+        size_t length = 0;
+        const size_t runs = test::RunsJustUnder(target, lengthWith, length);
         const std::string b =
-            dir_.Write("b" + std::string(target - length, 'x'), Runs(runs, 80000));
+            dir_.Write("b" + std::string(target - length, 'x'), test::OneByteRuns(runs, 80000));
         const std::string full = test::FileModeReport(a, b, dir_);
         ASSERT_EQ(full.size(), target);
         t_.Compare(a, b);
