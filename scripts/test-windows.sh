@@ -26,30 +26,20 @@ tests/win32/check_exe_headers.sh build/mingw-i686/app/tandrel.exe pe32 \
     "$(project_version mingw-i686)" i686-w64-mingw32-objdump i686-w64-mingw32-windres
 
 build mingw-x86_64
-prefix=$root/build/mingw-x86_64/wine-prefix
 # Wine's desktop belongs to the wineserver of the prefix and keeps the display it started with,
 # so each phase waits until the previous phase's wineserver has gone.
 wine_settle() {
-    WINEPREFIX="$prefix" wineserver -w 2>/dev/null || true
+    WINEPREFIX="$root/build/mingw-x86_64/wine-prefix" wineserver -w 2>/dev/null || true
 }
-# Each phase keeps one wineserver up from its start to its end: a test process that starts
-# while the previous one's server is shutting down can fail before it runs at all.
-export prefix
-with_wineserver='WINEPREFIX="$prefix" wineserver -p && status=0 && "$@" || status=$?
-    WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
-    exit $status'
-# The prefix is made by the first program run in it.
-"$root/cmake/wine_run.sh" "$prefix" cmd /c rem >/dev/null 2>&1 || true
 # A failed phase is counted, and the later phases still run.
 suite_failures=0
 echo "== Windows suite without a display"
 wine_settle
-env -u DISPLAY -u WAYLAND_DISPLAY bash -c "$with_wineserver" phase \
-    ctest --preset mingw-x86_64 -LE gui -j2 || suite_failures=$((suite_failures + 1))
+env -u DISPLAY -u WAYLAND_DISPLAY ctest --preset mingw-x86_64 -LE gui -j2 ||
+    suite_failures=$((suite_failures + 1))
 wine_settle
 echo "== Windows dialog tests on a virtual display"
-xvfb-run -a bash -c "$with_wineserver" phase ctest --preset mingw-x86_64 -L gui -j2 ||
-    suite_failures=$((suite_failures + 1))
+xvfb-run -a ctest --preset mingw-x86_64 -L gui -j2 || suite_failures=$((suite_failures + 1))
 wine_settle
 
 # The native program of the same sources; built here when the native suite has not run first.
