@@ -1,0 +1,220 @@
+// The dialog's handlers without a window: what they ask of the file dialogs, what they write, and
+// what a comparison leaves in the result box. The backends' own parts are in tests/dialog.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "res/resource.h"
+#include "tests/support/temp_dir.h"
+#include "ui/diff_dialog.h"
+
+namespace tandrel {
+namespace {
+
+using test::ReadFileText;
+using test::TempDir;
+
+// Controls as plain texts and check states; file dialogs answered from a queue (none: Cancel).
+class FakeHost : public DialogHost {
+  public:
+    int GetItemTextLength(int id) override { return static_cast<int>(texts[id].size()); }
+    int GetItemText(int id, char* buffer, int maxCount) override {
+        const std::string copied = texts[id].substr(0, static_cast<size_t>(maxCount) - 1);
+        copied.copy(buffer, copied.size());
+        buffer[copied.size()] = '\0';
+        return static_cast<int>(copied.size());
+    }
+    void SetItemText(int id, const char* text) override { texts[id] = text; }
+    bool IsItemChecked(int id) override { return checks[id]; }
+    void SetItemChecked(int id, bool checked) override { checks[id] = checked; }
+    const char* LineEnd() const override { return "\r\n"; }
+    void SetDialogIcon() override {}
+    void PreparePathBoxes() override {}
+    void SetResultFont() override {}
+    void UpdateResultScrollBars() override { ++barUpdates; }
+    bool RunFileDialog(const FileDialogRequest& request, std::string& path) override {
+        // The filter is a list of zero-terminated texts ended by an empty one.
+        std::string filter;
+        for (const char* p = request.filter; *p != '\0'; p += std::strlen(p) + 1) {
+            filter += std::string(p) + '|';
+        }
+        asked.push_back({request.kind, request.title, filter});
+        if (answers.empty() || !answers.front()) {
+            if (!answers.empty()) {
+                answers.pop_front();
+            }
+            return false;
+        }
+        path = *answers.front();
+        answers.pop_front();
+        return true;
+    }
+
+    struct Asked {
+        FileDialogKind kind;
+        std::string title;
+        std::string filter;
+    };
+    std::map<int, std::string> texts;
+    std::map<int, bool> checks;
+    std::deque<std::optional<std::string>> answers;
+    std::vector<Asked> asked;
+    int barUpdates = 0;
+};
+
+class DialogHandlers : public ::testing::Test {
+  protected:
+    DialogHandlers() {
+        dialog_.AttachHost(&host_);
+        dialog_.OnInitDialog();
+    }
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    TempDir dir_;
+    FakeHost host_;
+    DiffDialog dialog_;
+};
+
+TEST_F(DialogHandlers, InitialOptionsAreSeparatorOnShortNamesOff) {
+    EXPECT_TRUE(host_.checks[IDC_SPACE_SEPARATOR]);
+    EXPECT_FALSE(host_.checks[IDC_SHORT_NAMES]);
+}
+
+TEST_F(DialogHandlers, BrowseOkReplacesTheBoxAndCancelKeepsIt) {
+    struct Case {
+        int button;
+        int box;
+        const char* title;
+    };
+    for (const Case& c : {Case{IDC_BROWSE_FIRST, IDC_FIRST_PATH, "Select First file:"},
+                          Case{IDC_BROWSE_SECOND, IDC_SECOND_PATH, "Select Second file:"}}) {
+        SCOPED_TRACE(c.title);
+        host_.texts[c.box] = "typed";
+        host_.answers = {std::nullopt, std::string("/chosen/file.bin")};
+        host_.asked.clear();
+        ASSERT_TRUE(dialog_.OnCommand(c.button));
+        EXPECT_EQ(host_.texts[c.box], "typed");
+        ASSERT_TRUE(dialog_.OnCommand(c.button));
+        EXPECT_EQ(host_.texts[c.box], "/chosen/file.bin");
+        ASSERT_EQ(host_.asked.size(), 2u);
+        EXPECT_EQ(host_.asked[1].kind, FileDialogKind::kOpen);
+        EXPECT_EQ(host_.asked[1].title, c.title);
+        EXPECT_EQ(host_.asked[1].filter, "All Files (*.*)|*.*|");
+    }
+}
+
+TEST_F(DialogHandlers, SaveNamesTheFileByTheTxtRule) {
+    struct Case {
+        const char* chosen;
+        const char* created;
+    };
+    const Case cases[] = {{"plain", "plain.txt"},
+                          {"upper.TXT", "upper.TXT"},
+                          {"mixed.tXt", "mixed.tXt"},
+                          {"other.log", "other.log.txt"},
+                          {"dots.txt.bak", "dots.txt.bak.txt"},
+                          {"xtxt", "xtxt.txt"},
+                          {".txt", ".txt"},
+                          {"txt", "txt.txt"}};
+    host_.texts[IDC_RESULT] = "a\r\r\nb";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chosen);
+        host_.answers = {dir_.File(c.chosen)};
+        host_.asked.clear();
+        dialog_.OnCommand(IDC_SAVE_RESULT);
+        ASSERT_EQ(host_.asked.size(), 1u);
+        EXPECT_EQ(host_.asked[0].kind, FileDialogKind::kSave);
+        EXPECT_EQ(host_.asked[0].title, "Save result into txt file:");
+        EXPECT_EQ(host_.asked[0].filter, "All Files (*.txt)|*.txt|");
+        EXPECT_EQ(ReadFileText(dir_.File(c.created)), "a\r\r\nb");
+    }
+    EXPECT_EQ(Names().size(), std::size(cases));
+}
+
+TEST_F(DialogHandlers, SaveOfAnEmptyBoxAsksNothingAndCancelWritesNothing) {
+    host_.answers = {dir_.File("out.txt")};
+    dialog_.OnCommand(IDC_SAVE_RESULT);
+    EXPECT_TRUE(host_.asked.empty());
+    host_.texts[IDC_RESULT] = "x";
+    host_.answers = {std::nullopt};
+    dialog_.OnCommand(IDC_SAVE_RESULT);
+    EXPECT_EQ(host_.asked.size(), 1u);
+    EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(DialogHandlers, SaveNeverOverwritesAnExistingFile) {
+    dir_.Write("kept.txt", "old");
+    host_.texts[IDC_RESULT] = "new";
+    for (const char* chosen : {"kept.txt", "kept"}) {
+        host_.answers = {dir_.File(chosen)};
+        dialog_.OnCommand(IDC_SAVE_RESULT);
+    }
+    EXPECT_EQ(ReadFileText(dir_.File("kept.txt")), "old");
+    EXPECT_EQ(Names().size(), 1u);
+}
+
+TEST_F(DialogHandlers, SaveWritesABoxLongerThanTheReportBufferWhole) {
+    std::string text;
+    while (text.size() < 300000 + 4096) {
+        text += "File offset = 1\r\r\n";
+    }
+    host_.texts[IDC_RESULT] = text;
+    host_.answers = {dir_.File("long.txt")};
+    dialog_.OnCommand(IDC_SAVE_RESULT);
+    EXPECT_EQ(ReadFileText(dir_.File("long.txt")), text);
+}
+
+TEST_F(DialogHandlers, ComparePathsAreCutAt1999Characters) {
+#ifdef _WIN32
+    GTEST_SKIP() << "ANSI file names end at 260 characters";
+#endif
+    // A real file whose path is exactly 1,999 characters long, typed with three more after it.
+    std::filesystem::path folder = dir_.Path();
+    while (folder.string().size() < 1999 - 300) {
+        folder /= std::string(200, 'd');
+    }
+    std::filesystem::create_directories(folder);
+    const std::string prefix = (folder / "").string();
+    const std::string path = dir_.Write(prefix + std::string(1999 - prefix.size(), 'f'), "AB");
+    ASSERT_EQ(path.size(), 1999u);
+    host_.texts[IDC_FIRST_PATH] = path + "xyz";
+    host_.texts[IDC_SECOND_PATH] = dir_.Write("second", "AC");
+    dialog_.OnCommand(IDC_COMPARE);
+    EXPECT_EQ(host_.texts[IDC_RESULT].substr(0, 10 + 1999 + 2), "Comparing " + path + "\r\n");
+}
+
+TEST_F(DialogHandlers, FailedCompareLeavesTheBoxAndItsBarsAlone) {
+    const std::string present = dir_.Write("present", "A");
+    host_.texts[IDC_RESULT] = "earlier";
+    const int updates = host_.barUpdates;
+    for (const auto& [first, second] : {std::pair<std::string, std::string>{"", present},
+                                        {present, ""},
+                                        {dir_.File("missing"), present},
+                                        {present, dir_.File("missing")}}) {
+        host_.texts[IDC_FIRST_PATH] = first;
+        host_.texts[IDC_SECOND_PATH] = second;
+        dialog_.OnCommand(IDC_COMPARE);
+        EXPECT_EQ(host_.texts[IDC_RESULT], "earlier");
+    }
+    EXPECT_EQ(host_.barUpdates, updates);
+    host_.texts[IDC_FIRST_PATH] = present;
+    host_.texts[IDC_SECOND_PATH] = present;
+    dialog_.OnCommand(IDC_COMPARE);
+    EXPECT_EQ(host_.barUpdates, updates + 1);
+    EXPECT_NE(host_.texts[IDC_RESULT], "earlier");
+}
+
+}  // namespace
+}  // namespace tandrel
