@@ -1,15 +1,22 @@
 #!/usr/bin/env python3
 """Draws the program's icon, two text pages side by side with one differing line, and writes it
-as a Windows .ico holding a 32 by 32 and a 16 by 16 image in the 16 standard colours.
+as a Windows .ico holding a 32 by 32 and a 16 by 16 image in the 16 standard colours, or as the
+icons of the hicolor theme for the Linux desktop, all from the same two drawings.
 
     make_icon.py OUTPUT.ico      write the icon
+    make_icon.py --hicolor DIR   write DIR/SIZExSIZE/apps/tandrel.png for 16, 32, 48, 128 and
+                                 256 pixels and DIR/scalable/apps/tandrel.svg
     make_icon.py --preview       print both images as text
 
 The output depends on nothing but this file, so the committed res/tandrel.ico can always be
-made again byte for byte."""
+made again byte for byte. The larger PNGs are the drawings enlarged by whole pixels (48 is the
+16 by 16 drawing three times, 128 and 256 the 32 by 32 drawing four and eight times), and the
+SVG is the 32 by 32 drawing as squares, so every size shows the same picture."""
 
+import os
 import struct
 import sys
+import zlib
 
 # The 16 standard Windows colours (red, green, blue), in their usual palette order.
 PALETTE = [
@@ -113,8 +120,70 @@ def ico(images):
     return out + b"".join(data)
 
 
+def enlarged(art, factor):
+    """The drawing with every pixel repeated factor times in both directions."""
+    return ["".join(letter * factor for letter in line) for line in art for _ in range(factor)]
+
+
+def png(art):
+    """An 8-bit RGBA PNG of the drawing, '.' fully transparent."""
+    raw = bytearray()
+    for line in art:
+        raw.append(0)  # no filter
+        for letter in line:
+            raw += bytes(PALETTE[INK[letter]] + (255,)) if letter != "." else bytes(4)
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data)))
+
+    size = len(art)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) +
+            chunk(b"IDAT", zlib.compress(bytes(raw), 9)) + chunk(b"IEND", b""))
+
+
+def svg(art):
+    """The drawing as an SVG of one rectangle per horizontal stretch of a colour."""
+    size = len(art)
+    shapes = []
+    for y, line in enumerate(art):
+        x = 0
+        while x < size:
+            end = x
+            while end < size and line[end] == line[x]:
+                end += 1
+            if line[x] != ".":
+                colour = "#%02x%02x%02x" % PALETTE[INK[line[x]]]
+                shapes.append(f'<rect x="{x}" y="{y}" width="{end - x}" height="1" '
+                              f'fill="{colour}"/>')
+            x = end
+    return ('<?xml version="1.0" encoding="UTF-8"?>\n'
+            f'<svg xmlns="http://www.w3.org/2000/svg" width="{size}" height="{size}" '
+            f'viewBox="0 0 {size} {size}" shape-rendering="crispEdges">\n' +
+            "\n".join(shapes) + "\n</svg>\n")
+
+
+def hicolor(directory, big, little):
+    """The theme's files: size name to drawing, then the scalable one."""
+    sizes = {16: little, 32: big, 48: enlarged(little, 3), 128: enlarged(big, 4),
+             256: enlarged(big, 8)}
+    for size, art in sizes.items():
+        folder = os.path.join(directory, f"{size}x{size}", "apps")
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "tandrel.png"), "wb") as out:
+            out.write(png(art))
+    folder = os.path.join(directory, "scalable", "apps")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "tandrel.svg"), "w", encoding="ascii") as out:
+        out.write(svg(big))
+
+
 def main(argv):
     images = [large(), small()]
+    if len(argv) == 3 and argv[1] == "--hicolor":
+        hicolor(argv[2], *images)
+        return 0
     if argv[1:] == ["--preview"]:
         for art in images:
             print("\n".join(art) + "\n")

@@ -22,7 +22,7 @@ project_version() {
 }
 
 build mingw-i686
-tests/win32/check_exe_headers.sh build/mingw-i686/app/tandrel.exe pe32 \
+tests/exe/check_exe_headers.sh build/mingw-i686/app/tandrel.exe pe32 \
     "$(project_version mingw-i686)" i686-w64-mingw32-objdump i686-w64-mingw32-windres
 
 build mingw-x86_64

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the native suite (debug, then under AddressSanitizer and
-# UndefinedBehaviorSanitizer), then the Windows builds, whose 64-bit suite runs under wine64.
+# UndefinedBehaviorSanitizer), then the Windows builds, whose 64-bit suite runs under wine64,
+# then the packages: built and checked, the .deb installed, used and removed again, and the
+# headless-only build installed from source.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
@@ -30,3 +32,55 @@ done
 if [ -x scripts/test-windows.sh ]; then
     scripts/test-windows.sh
 fi
+
+scripts/package.sh
+
+failed() {
+    echo "FAIL: $*"
+    exit 1
+}
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+echo "== the Debian package installed"
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q ./build/packages/tandrel_*.deb
+trap 'DEBIAN_FRONTEND=noninteractive $SUDO apt-get purge -y -q tandrel >/dev/null' EXIT
+work=$(mktemp -d)
+status=0
+/usr/bin/tandrel samples/sample.exe samples/sample-patched.exe "$work/installed.txt" || status=$?
+[ "$status" = 0 ] || failed "/usr/bin/tandrel exited $status"
+# The sample pair differs in the headers and in both sections of the image.
+for line in "File offset = 89" "VA = 40100F" "VA = 402011"; do
+    grep -qx "$line" "$work/installed.txt" || failed "the report has no line \"$line\""
+done
+build/linux-release/app/tandrel samples/sample.exe samples/sample-patched.exe "$work/built.txt"
+cmp "$work/built.txt" "$work/installed.txt" || failed "the installed program's report differs"
+[ "$(man -w tandrel)" = /usr/share/man/man1/tandrel.1.gz ] || failed "man tandrel"
+# The menu entry's command is found on the PATH; with no display its dialog cannot start.
+menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/*tandrel*.desktop)
+[ "$(command -v "$menu_command")" = /usr/bin/tandrel ] || failed "Exec=$menu_command"
+status=0
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$menu_command" || status=$?
+[ "$status" = 1 ] || failed "the menu command without a display exited $status"
+echo "ok: /usr/bin/tandrel, man tandrel and the menu entry's command"
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get purge -y -q tandrel >/dev/null
+trap - EXIT
+[ ! -e /usr/bin/tandrel ] || failed "/usr/bin/tandrel left behind"
+echo "ok: removed again"
+
+echo "== headless-only build, installed from source"
+cmake -S . -B build/linux-headless -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_GUI=OFF \
+    -DTANDREL_BUILD_TESTS=OFF >/dev/null
+cmake --build build/linux-headless -j2
+staged=build/linux-headless/staged
+rm -rf "$staged"
+cmake --install build/linux-headless --prefix "$PWD/$staged" >/dev/null
+if readelf -d "$staged/bin/tandrel" | grep -qi 'qt'; then failed "the headless build needs Qt"; fi
+[ -f "$staged/share/man/man1/tandrel.1.gz" ] || failed "no manual page installed"
+[ ! -e "$staged/share/applications" ] || failed "a menu entry for a program without a dialog"
+status=0
+DISPLAY=:0 QT_QPA_PLATFORM=offscreen "$staged/bin/tandrel" || status=$?
+[ "$status" = 1 ] || failed "the headless build's dialog branch exited $status"
+"$staged/bin/tandrel" samples/sample.exe samples/sample-patched.exe "$work/headless.txt"
+cmp "$work/built.txt" "$work/headless.txt" || failed "the headless build's report differs"
+rm -rf "$work"
+echo "ok: no Qt, the dialog branch exits 1, the same report"

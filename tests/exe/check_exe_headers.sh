@@ -4,8 +4,10 @@
 # pe32 means the 32-bit release program (machine i386), pe32+ the 64-bit build (machine x86-64).
 # Both must be GUI-subsystem programs importing only DLLs every Windows has (the C and C++
 # runtimes linked in), carrying the main dialog, icon group 128 with a 32 by 32 and a 16 by 16
-# image in 16 colours, and a version record of VERSION (a.b.c.d) for U.S. English, code page
-# 1200, file type application. Prints one MISMATCH line per failed check and exits 1 if any.
+# image in 16 colours, a version record of VERSION (a.b.c.d) for U.S. English, code page 1200,
+# file type application, and the application manifest: run as invoker, Windows Vista to 10/11
+# declared, system DPI awareness, and no common controls version 6. Prints one MISMATCH line per
+# failed check and exits 1 if any.
 set -u
 exe=$1 kind=$2 version=$3 objdump=$4 windres=$5
 failures=0
@@ -70,8 +72,29 @@ has "$group" "icon group size" "^[[:space:]]*0, 1, 2,"
 has "$group" "32 by 32 icon in 16 colours" '"\\040\\040\\020\\000", 1, 4,'
 has "$group" "16 by 16 icon in 16 colours" '"\\020\\020\\020\\000", 1, 4,'
 
+# The manifest is resource 1 of type 24, which windres prints as quoted lines with doubled quotes.
+manifest=$(printf '%s\n' "$resources" | sed -n '/^1 24 /,/^END/p' | sed 's/""/"/g')
+if [ -z "$manifest" ]; then
+    mismatch "application manifest (resource 1, type 24) missing"
+else
+    has "$manifest" "execution level" '<requestedExecutionLevel level="asInvoker"'
+    for os in e2011457-1546-43c5-a5fe-008deee3d3f0:Vista 35138b9a-5d96-4fbd-8e2d-a2440225f93a:7 \
+        4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38:8 1f676c76-80e1-4239-95bb-83d0f6d0da78:8.1 \
+        8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a:10/11; do
+        has "$manifest" "supported OS Windows ${os#*:}" "<supportedOS Id=\"\\{${os%%:*}\\}\""
+    done
+    has "$manifest" "system DPI awareness" '<dpiAware[^>]*>true</dpiAware>'
+    if printf '%s\n' "$manifest" | grep -Eqi 'PerMonitor|<dpiAwareness'; then
+        mismatch "DPI awareness: per monitor, expected system"
+    fi
+    if printf '%s\n' "$manifest" | grep -qi 'Common-Controls'; then
+        mismatch "manifest depends on the common controls version 6"
+    fi
+fi
+
 has "$resources" "main dialog" "^102 DIALOGEX 0, 0, 320, 248\$"
 has "$resources" "dialog caption" '^CAPTION "Tandrel 3\.0"$'
 
 [ "$failures" = 0 ] || exit 1
-echo "ok: $exe is $kind, GUI, system imports only, version $version, icon group 128, dialog 102"
+echo "ok: $exe is $kind, GUI, system imports only, version $version, icon group 128, dialog 102," \
+    "manifest"
