@@ -1,0 +1,71 @@
+// What the dialog contract suite needs of a dialog backend: the real main dialog, driven and read
+// through its window system as a user and the shell would. One driver per backend.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tandrel::test {
+
+// A control as the window system holds it; the place in dialog units, in the dialog's client
+// area. The class is the Win32 one: "Static", "Button" or "Edit".
+struct ControlFacts {
+    int id = 0;
+    std::string className;
+    std::string text;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+enum class Key { kEnter, kKeypadEnter, kEscape, kCtrlEnter, kCloseBox };
+
+class DialogDriver {
+  public:
+    // The main dialog, made as the program makes it and shown.
+    static std::unique_ptr<DialogDriver> Open();
+    virtual ~DialogDriver() = default;
+
+    // The dialog itself (caption, client size) and its children in tab order.
+    virtual ControlFacts Window() = 0;
+    virtual std::vector<ControlFacts> Controls() = 0;
+
+    virtual std::string Text(int id) = 0;
+    virtual void SetText(int id, const std::string& text) = 0;
+    virtual bool IsChecked(int id) = 0;
+    virtual void Click(int id) = 0;
+    // Types at the end of the control's text, as the keyboard does.
+    virtual void Type(int id, const std::string& text) = 0;
+    // Runs a fresh dialog modally, gives id the focus and presses key there; true when that
+    // ended the run.
+    virtual bool KeyEndsRun(int id, Key key) = 0;
+    // Drops files from the file manager onto the control.
+    virtual void Drop(int id, const std::vector<std::string>& paths) = 0;
+    // The next file dialog is answered with OK and path, or Cancel when there is none.
+    void AnswerNextFileDialog(std::optional<std::string> path) { answer_ = std::move(path); }
+    virtual bool ResultBarShown(bool horizontal) = 0;
+    virtual bool ResultFontIsFixedPitch() = 0;
+
+    // The report the real program writes headless for the two paths (separator on, short names
+    // off), as its file stores it.
+    virtual std::string HeadlessReport(const std::string& first, const std::string& second) = 0;
+
+  protected:
+    // The host's file-dialog answerer: the answer given, once. A file dialog that no test
+    // expected fails the test and is cancelled, so that nothing waits for a user.
+    bool TakeAnswer(std::string& path) {
+        EXPECT_TRUE(answer_.has_value()) << "a file dialog nobody answers";
+        const std::optional<std::string> given = answer_.value_or(std::nullopt);
+        answer_.reset();
+        path = given.value_or("");
+        return given.has_value();
+    }
+
+  private:
+    std::optional<std::optional<std::string>> answer_;
+};
+
+}  // namespace tandrel::test
