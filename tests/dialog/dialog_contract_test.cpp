@@ -112,12 +112,17 @@ TEST_F(DialogContract, BrowseOkReplacesAndCancelKeeps) {
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), "typed second");
 }
 
-// Short names keep the header lines narrower than the box, so only the records decide the bars.
+// The box shows 14 lines of 12 pixels, and 53 (Win32, 8 pixels each) to 70 (Qt) characters.
+// With short names the header is narrow: a 16-byte run makes a 48-character line, a 24-byte one
+// a 72-character line; one run makes 11 lines, two make 18.
 TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
     d_->Click(IDC_SHORT_NAMES);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
-    Bytes wide(600, 0);
-    std::fill(wide.begin() + 100, wide.begin() + 300, 0xEE);  // one run: a 600-character line
+    const auto run = [](int length) {
+        Bytes bytes(600, 0);
+        std::fill(bytes.begin() + 100, bytes.begin() + 100 + length, 0xEE);
+        return bytes;
+    };
     struct Case {
         const char* name;
         Bytes second;
@@ -125,9 +130,9 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         bool vertical;
     };
     const std::vector<Case> cases = {
-        {"short", OneByteRuns(1, 600), false, false},
-        {"wide", wide, true, false},
-        {"tall", OneByteRuns(300, 600), false, true},
+        {"short", run(16), false, false},
+        {"wide", run(24), true, false},
+        {"tall", OneByteRuns(2, 600), false, true},
     };
     for (const Case& c : cases) {
         Compare(a, dir_.Write(std::string(c.name) + ".bin", c.second));
