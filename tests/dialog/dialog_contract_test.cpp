@@ -112,9 +112,9 @@ TEST_F(DialogContract, BrowseOkReplacesAndCancelKeeps) {
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), "typed second");
 }
 
-// The box shows 14 lines of 12 pixels, and 53 (Win32, 8 pixels each) to 70 (Qt) characters.
-// With short names the header is narrow: a 16-byte run makes a 48-character line, a 24-byte one
-// a 72-character line; one run makes 11 lines, two make 18.
+// The box shows about 14 lines and 70 (Qt) to 80 (Wine) characters. With short names the header
+// is narrow: a 20-byte run makes a 60-character line, a 28-byte one an 84-character line; one
+// run makes 11 lines, two make 18.
 TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
     d_->Click(IDC_SHORT_NAMES);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
@@ -130,8 +130,8 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         bool vertical;
     };
     const std::vector<Case> cases = {
-        {"short", run(16), false, false},
-        {"wide", run(24), true, false},
+        {"short", run(20), false, false},
+        {"wide", run(28), true, false},
         {"tall", OneByteRuns(2, 600), false, true},
     };
     for (const Case& c : cases) {
