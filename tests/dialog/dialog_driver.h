@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "ui/diff_dialog.h"
+
 namespace tandrel::test {
 
 // A control as the window system holds it; the place in dialog units, in the dialog's client
@@ -33,9 +35,15 @@ class DialogDriver {
     virtual ControlFacts Window() = 0;
     virtual std::vector<ControlFacts> Controls() = 0;
 
-    virtual std::string Text(int id) = 0;
-    virtual void SetText(int id, const std::string& text) = 0;
-    virtual bool IsChecked(int id) = 0;
+    // Texts and check states through the dialog's port, which reads and sets the real controls.
+    std::string Text(int id) {
+        std::string text(static_cast<size_t>(Host().GetItemTextLength(id)) + 1, '\0');
+        const int length = Host().GetItemText(id, text.data(), static_cast<int>(text.size()));
+        text.resize(static_cast<size_t>(length));
+        return text;
+    }
+    void SetText(int id, const std::string& text) { Host().SetItemText(id, text.c_str()); }
+    bool IsChecked(int id) { return Host().IsItemChecked(id); }
     virtual void Click(int id) = 0;
     // Types at the end of the control's text, as the keyboard does.
     virtual void Type(int id, const std::string& text) = 0;
@@ -54,17 +62,23 @@ class DialogDriver {
     virtual std::string HeadlessReport(const std::string& first, const std::string& second) = 0;
 
   protected:
-    // The host's file-dialog answerer: the answer given, once. A file dialog that no test
+    // Once the window exists: its file dialogs get the answer given, once. One that no test
     // expected fails the test and is cancelled, so that nothing waits for a user.
-    bool TakeAnswer(std::string& path) {
-        EXPECT_TRUE(answer_.has_value()) << "a file dialog nobody answers";
-        const std::optional<std::string> given = answer_.value_or(std::nullopt);
-        answer_.reset();
-        path = given.value_or("");
-        return given.has_value();
+    void AnswerFileDialogs() {
+        Host().SetFileDialogAnswerer([this](const FileDialogRequest&, std::string& path) {
+            EXPECT_TRUE(answer_.has_value()) << "a file dialog nobody answers";
+            const std::optional<std::string> given = answer_.value_or(std::nullopt);
+            answer_.reset();
+            path = given.value_or("");
+            return given.has_value();
+        });
     }
 
+    DiffDialog dialog_;
+
   private:
+    DialogHost& Host() { return *dialog_.Host(); }
+
     std::optional<std::optional<std::string>> answer_;
 };
 

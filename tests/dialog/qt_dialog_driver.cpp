@@ -1,44 +1,30 @@
 // The contract suite's driver for the Qt dialog: real widgets on the offscreen platform, keys
 // and drops as Qt's events, the suite's QApplication made in main.
-#include <QApplication>
-#include <QCheckBox>
-#include <QDropEvent>
-#include <QFontMetricsF>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMimeData>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QScreen>
-#include <QScrollBar>
 #include <QTest>
-#include <QTimer>
-#include <QUrl>
+#include <QtWidgets>
 #include <cmath>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
 #include "tests/support/program_run.h"
 #include "tests/support/temp_dir.h"
-#include "ui/diff_dialog.h"
 #include "ui/qt/qt_main_dialog.h"
 
 namespace tandrel::test {
 namespace {
 
-// At 96 DPI a horizontal dialog unit is 1.5 pixels, a vertical one 1.625.
-int UnitsX(int pixels) {
-    return static_cast<int>(std::lround(pixels / 1.5));
-}
-int UnitsY(int pixels) {
-    return static_cast<int>(std::lround(pixels / 1.625));
+// A widget's place in dialog units: at 96 DPI a horizontal one is 1.5 pixels, a vertical one
+// 1.625.
+ControlFacts Facts(int id, const char* className, const QString& text, const QRect& r) {
+    const auto x = [](int pixels) { return static_cast<int>(std::lround(pixels / 1.5)); };
+    const auto y = [](int pixels) { return static_cast<int>(std::lround(pixels / 1.625)); };
+    return {id, className, text.toStdString(), x(r.x()), y(r.y()), x(r.width()), y(r.height())};
 }
 
 class QtDialogDriver : public DialogDriver {
   public:
     QtDialogDriver() {
-        dialog_.Host()->SetFileDialogAnswerer(
-            [this](const FileDialogRequest&, std::string& path) { return TakeAnswer(path); });
+        AnswerFileDialogs();
         window_.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window_));
         EXPECT_EQ(window_.screen()->logicalDotsPerInchX(), 96.0);
@@ -46,68 +32,37 @@ class QtDialogDriver : public DialogDriver {
     }
 
     ControlFacts Window() override {
-        return {0,
-                "",
-                window_.windowTitle().toStdString(),
-                0,
-                0,
-                UnitsX(window_.width()),
-                UnitsY(window_.height())};
+        return Facts(0, "", window_.windowTitle(), QRect(0, 0, window_.width(), window_.height()));
     }
 
     // The focus chain holds every child, the tab stops in tab order.
     std::vector<ControlFacts> Controls() override {
         std::vector<ControlFacts> controls;
         for (QWidget* w = window_.nextInFocusChain(); w != &window_; w = w->nextInFocusChain()) {
-            if (w->parentWidget() != &window_) {
-                continue;
-            }
-            ControlFacts c{IDC_LABEL,          "Edit",         "",
-                           UnitsX(w->x()),     UnitsY(w->y()), UnitsX(w->width()),
-                           UnitsY(w->height())};
-            for (int id :
+            int id = IDC_LABEL;
+            for (int known :
                  {IDC_BROWSE_FIRST, IDC_FIRST_PATH, IDC_BROWSE_SECOND, IDC_SECOND_PATH, IDC_COMPARE,
                   IDC_SAVE_RESULT, IDC_RESULT, IDC_SPACE_SEPARATOR, IDC_SHORT_NAMES}) {
-                c.id = window_.Control(id) == w ? id : c.id;
+                id = window_.Control(known) == w ? known : id;
             }
             if (auto* label = qobject_cast<QLabel*>(w)) {
-                c.className = "Static";
-                c.text = label->text().toStdString();
+                controls.push_back(Facts(id, "Static", label->text(), w->geometry()));
             } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-                c.className = "Button";
-                c.text = button->text().toStdString();
-            } else if (c.id != IDC_LABEL) {
-                c.text = Text(c.id);
+                controls.push_back(Facts(id, "Button", button->text(), w->geometry()));
+            } else if (w->parentWidget() == &window_) {
+                controls.push_back(
+                    Facts(id, "Edit", QString::fromStdString(Text(id)), w->geometry()));
             }
-            controls.push_back(c);
         }
         return controls;
     }
 
-    std::string Text(int id) override {
-        std::string text(static_cast<size_t>(dialog_.Host()->GetItemTextLength(id)) + 1, '\0');
-        text.resize(static_cast<size_t>(
-            dialog_.Host()->GetItemText(id, text.data(), static_cast<int>(text.size()))));
-        return text;
-    }
-
-    void SetText(int id, const std::string& text) override {
-        dialog_.Host()->SetItemText(id, text.c_str());
-    }
-
-    bool IsChecked(int id) override { return qobject_cast<QCheckBox*>(Control(id))->isChecked(); }
-
     void Click(int id) override { QTest::mouseClick(Control(id), Qt::LeftButton); }
 
     void Type(int id, const std::string& text) override {
-        QWidget* control = Control(id);
-        control->setFocus();
-        if (auto* edit = qobject_cast<QPlainTextEdit*>(control)) {
-            edit->moveCursor(QTextCursor::End);
-        } else {
-            qobject_cast<QLineEdit*>(control)->end(false);
-        }
-        QTest::keyClicks(control, QString::fromLocal8Bit(text.c_str()));
+        Control(id)->setFocus();
+        QTest::keyClick(Control(id), Qt::Key_End, Qt::ControlModifier);
+        QTest::keyClicks(Control(id), QString::fromLocal8Bit(text.c_str()));
     }
 
     bool KeyEndsRun(int id, Key key) override {
@@ -139,9 +94,7 @@ class QtDialogDriver : public DialogDriver {
     // each to the widget under the pointer or the nearest parent that takes drops.
     void Drop(int id, const std::vector<std::string>& paths) override {
         QWidget* target = Control(id);
-        if (auto* area = qobject_cast<QAbstractScrollArea*>(target)) {
-            target = area->viewport();
-        }
+        target = id == IDC_RESULT ? qobject_cast<QAbstractScrollArea*>(target)->viewport() : target;
         QMimeData data;
         QList<QUrl> urls;
         for (const std::string& path : paths) {
@@ -182,7 +135,6 @@ class QtDialogDriver : public DialogDriver {
         return control;
     }
 
-    DiffDialog dialog_;
     QtMainDialog window_{dialog_};
 };
 

@@ -48,8 +48,7 @@ class Win32DialogDriver : public DialogDriver {
   public:
     Win32DialogDriver() {
         EXPECT_NE(window_.Create(), nullptr) << "no dialog: " << ::GetLastError();
-        dialog_.Host()->SetFileDialogAnswerer(
-            [this](const FileDialogRequest&, std::string& path) { return TakeAnswer(path); });
+        AnswerFileDialogs();
         Pump();
     }
 
@@ -74,16 +73,6 @@ class Win32DialogDriver : public DialogDriver {
                 Facts(static_cast<short>(::GetDlgCtrlID(c)), name, WindowText(c), rect));
         }
         return controls;
-    }
-
-    std::string Text(int id) override { return WindowText(Item(id)); }
-
-    void SetText(int id, const std::string& text) override {
-        ::SetWindowTextA(Item(id), text.c_str());
-    }
-
-    bool IsChecked(int id) override {
-        return ::SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
     }
 
     void Click(int id) override {
@@ -136,18 +125,15 @@ class Win32DialogDriver : public DialogDriver {
     // An HDROP as the shell makes it, sent to the control when it takes files and otherwise to
     // the dialog, at the control's place. Whoever receives it must release it.
     void Drop(int id, const std::vector<std::string>& paths) override {
-        size_t size = sizeof(DROPFILES) + 1;
+        std::string names;
         for (const std::string& path : paths) {
-            size += path.size() + 1;
+            names += path + '\0';
         }
-        const HGLOBAL drop = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, size);
+        const HGLOBAL drop =
+            ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() + 1);
         auto* header = static_cast<DROPFILES*>(::GlobalLock(drop));
         header->pFiles = sizeof(DROPFILES);
-        char* names = reinterpret_cast<char*>(header + 1);
-        for (const std::string& path : paths) {
-            std::memcpy(names, path.c_str(), path.size() + 1);
-            names += path.size() + 1;
-        }
+        std::memcpy(header + 1, names.data(), names.size());
         HWND target = Item(id);
         if ((::GetWindowLongPtrA(target, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) == 0) {
             RECT rect;
@@ -209,18 +195,17 @@ class Win32DialogDriver : public DialogDriver {
 
     // A rectangle of the dialog's client area in dialog units, which map to pixels through the
     // dialog font's base units.
-    ControlFacts Facts(int id, std::string className, std::string text, RECT pixels) const {
+    ControlFacts Facts(int id, std::string className, std::string text, RECT r) const {
         RECT base = {0, 0, 4, 8};
         ::MapDialogRect(Main(), &base);
-        const auto x = [&](LONG p) { return ::MulDiv(p, 4, base.right); };
-        const auto y = [&](LONG p) { return ::MulDiv(p, 8, base.bottom); };
+        const LONG bx = base.right, by = base.bottom;
         return {id,
-                std::move(className),
-                std::move(text),
-                x(pixels.left),
-                y(pixels.top),
-                x(pixels.right - pixels.left),
-                y(pixels.bottom - pixels.top)};
+                className,
+                text,
+                ::MulDiv(r.left, 4, bx),
+                ::MulDiv(r.top, 8, by),
+                ::MulDiv(r.right - r.left, 4, bx),
+                ::MulDiv(r.bottom - r.top, 8, by)};
     }
 
     static void SetControlKey(bool down) {
@@ -230,7 +215,6 @@ class Win32DialogDriver : public DialogDriver {
         ::SetKeyboardState(keys);
     }
 
-    DiffDialog dialog_;
     Win32MainDialog window_{dialog_};
 };
 
