@@ -15,12 +15,6 @@
 namespace tandrel::test {
 namespace {
 
-std::string Describe(const ControlFacts& c) {
-    return std::to_string(c.id) + " " + c.className + " \"" + c.text + "\" at " +
-           std::to_string(c.x) + "," + std::to_string(c.y) + " " + std::to_string(c.width) + "x" +
-           std::to_string(c.height);
-}
-
 class DialogContract : public ::testing::Test {
   protected:
     void Compare(const std::string& first, const std::string& second) {
@@ -34,7 +28,7 @@ class DialogContract : public ::testing::Test {
 };
 
 TEST_F(DialogContract, TemplateAndInitialStates) {
-    EXPECT_EQ(Describe(d_->Window()), "0  \"Tandrel 3.0\" at 0,0 320x248");
+    EXPECT_EQ(d_->Window(), (ControlFacts{0, "", "Tandrel 3.0", 0, 0, 320, 248}));
     const std::vector<ControlFacts> rows = {
         {IDC_LABEL, "Static", "First file:", 49, 16, 26, 8},
         {IDC_BROWSE_FIRST, "Button", "...", 18, 25, 22, 14},
@@ -49,14 +43,7 @@ TEST_F(DialogContract, TemplateAndInitialStates) {
         {IDC_SPACE_SEPARATOR, "Button", "Space separator", 127, 89, 68, 10},
         {IDC_SHORT_NAMES, "Button", "Short file name", 195, 90, 63, 10},
     };
-    std::vector<std::string> expected, actual;
-    for (const ControlFacts& row : rows) {
-        expected.push_back(Describe(row));
-    }
-    for (const ControlFacts& control : d_->Controls()) {
-        actual.push_back(Describe(control));
-    }
-    EXPECT_EQ(actual, expected);
+    EXPECT_EQ(d_->Controls(), rows);
     EXPECT_TRUE(d_->IsChecked(IDC_SPACE_SEPARATOR));
     EXPECT_FALSE(d_->IsChecked(IDC_SHORT_NAMES));
     EXPECT_TRUE(d_->ResultFontIsFixedPitch());

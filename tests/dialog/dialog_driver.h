@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +22,12 @@ struct ControlFacts {
     std::string className;
     std::string text;
     int x = 0, y = 0, width = 0, height = 0;
+
+    bool operator==(const ControlFacts&) const = default;
+    friend void PrintTo(const ControlFacts& c, std::ostream* out) {
+        *out << c.id << " " << c.className << " \"" << c.text << "\" at " << c.x << "," << c.y
+             << " " << c.width << "x" << c.height;
+    }
 };
 
 enum class Key { kEnter, kKeypadEnter, kEscape, kCtrlEnter, kCloseBox };

@@ -5,6 +5,8 @@
 // After windows.h, which it needs.
 #include <shlobj.h>
 
+#include <process.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
@@ -19,22 +21,9 @@ namespace tandrel::test {
 namespace {
 
 std::string WindowText(HWND window) {
-    std::string text(static_cast<size_t>(::GetWindowTextLengthA(window)) + 1, '\0');
-    text.resize(
-        static_cast<size_t>(::GetWindowTextA(window, text.data(), static_cast<int>(text.size()))));
+    char text[64] = {};
+    ::GetWindowTextA(window, text, sizeof text);
     return text;
-}
-
-// Dispatches what waits for this thread, through the dialog manager for the dialog's windows.
-void Pump() {
-    MSG message;
-    while (::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        const HWND top = message.hwnd != nullptr ? ::GetAncestor(message.hwnd, GA_ROOT) : nullptr;
-        if (top == nullptr || !::IsDialogMessageA(top, &message)) {
-            ::TranslateMessage(&message);
-            ::DispatchMessageA(&message);
-        }
-    }
 }
 
 // The step a modal run takes on each tick of a thread timer, which carries no context of its
@@ -49,7 +38,6 @@ class Win32DialogDriver : public DialogDriver {
     Win32DialogDriver() {
         EXPECT_NE(window_.Create(), nullptr) << "no dialog: " << ::GetLastError();
         AnswerFileDialogs();
-        Pump();
     }
 
     ControlFacts Window() override {
@@ -75,10 +63,7 @@ class Win32DialogDriver : public DialogDriver {
         return controls;
     }
 
-    void Click(int id) override {
-        ::SendMessageA(Item(id), BM_CLICK, 0, 0);
-        Pump();
-    }
+    void Click(int id) override { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
 
     void Type(int id, const std::string& text) override {
         const auto end = static_cast<WPARAM>(::GetWindowTextLengthA(Item(id)));
@@ -95,6 +80,11 @@ class Win32DialogDriver : public DialogDriver {
         DiffDialog dialog;
         Win32MainDialog window(dialog);
         bool pressed = false;
+        const auto holdCtrl = [](bool down) {
+            BYTE keys[256] = {};
+            keys[VK_CONTROL] = down ? 0x80 : 0;
+            ::SetKeyboardState(keys);
+        };
         tick = [&] {
             const HWND main = window.Window();
             if (main != nullptr && pressed) {
@@ -102,7 +92,7 @@ class Win32DialogDriver : public DialogDriver {
             } else if (main != nullptr) {
                 const HWND target = ::GetDlgItem(main, id);
                 ::SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
-                SetControlKey(key == Key::kCtrlEnter);
+                holdCtrl(key == Key::kCtrlEnter);
                 const UINT vk = key == Key::kEscape ? VK_ESCAPE : VK_RETURN;
                 // The keypad's Enter is the extended one.
                 const LPARAM extended = key == Key::kKeypadEnter ? 0x01000000 : 0;
@@ -118,7 +108,7 @@ class Win32DialogDriver : public DialogDriver {
         const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &OnTick);
         const INT_PTR result = window.RunModal();
         ::KillTimer(nullptr, timer);
-        SetControlKey(false);
+        holdCtrl(false);
         return result != kStillRunning;
     }
 
@@ -156,12 +146,10 @@ class Win32DialogDriver : public DialogDriver {
     bool ResultFontIsFixedPitch() override {
         const HWND box = Item(IDC_RESULT);
         const HDC dc = ::GetDC(box);
-        const HGDIOBJ old =
-            ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(box, WM_GETFONT, 0, 0)));
+        ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(box, WM_GETFONT, 0, 0)));
         SIZE narrow = {}, wide = {};
         ::GetTextExtentPoint32A(dc, "iiiiii", 6, &narrow);
         ::GetTextExtentPoint32A(dc, "MMMMMM", 6, &wide);
-        ::SelectObject(dc, old);
         ::ReleaseDC(box, dc);
         return narrow.cx == wide.cx;
     }
@@ -173,19 +161,10 @@ class Win32DialogDriver : public DialogDriver {
         std::string program = TANDREL_EXE;
         std::replace(program.begin(), program.end(), '/', '\\');
         program = program[0] == '\\' ? "Z:" + program : program;
-        std::string commandLine =
-            "tandrel.exe \"" + first + "\" \"" + second + "\" \"" + report + "\"";
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        EXPECT_TRUE(::CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                                     0, nullptr, nullptr, &startup, &process));
-        EXPECT_EQ(::WaitForSingleObject(process.hProcess, 20000), WAIT_OBJECT_0);
-        DWORD status = 1;
-        ::GetExitCodeProcess(process.hProcess, &status);
-        EXPECT_EQ(status, 0u);
-        ::CloseHandle(process.hThread);
-        ::CloseHandle(process.hProcess);
+        const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
+        EXPECT_EQ(_spawnl(_P_WAIT, program.c_str(), "tandrel.exe", quoted(first).c_str(),
+                          quoted(second).c_str(), quoted(report).c_str(), nullptr),
+                  0);
         return ReadFileText(report);
     }
 
@@ -206,13 +185,6 @@ class Win32DialogDriver : public DialogDriver {
                 ::MulDiv(r.top, 8, by),
                 ::MulDiv(r.right - r.left, 4, bx),
                 ::MulDiv(r.bottom - r.top, 8, by)};
-    }
-
-    static void SetControlKey(bool down) {
-        BYTE keys[256] = {};
-        ::GetKeyboardState(keys);
-        keys[VK_CONTROL] = down ? 0x80 : 0;
-        ::SetKeyboardState(keys);
     }
 
     Win32MainDialog window_{dialog_};
