@@ -2,6 +2,7 @@
 // states, keys, drops, file dialogs, scroll bars, font, the comparison's text and saving it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -69,10 +70,8 @@ TEST_F(DialogContract, KeysThatEndTheDialog) {
 }
 
 TEST_F(DialogContract, DropsPutTheFirstFileIntoThePathBoxOnly) {
-    std::vector<std::string> files;
-    for (const char* name : {"one.bin", "two.bin", "three.bin"}) {
-        files.push_back(dir_.Write(name, std::string(name)));
-    }
+    const std::vector<std::string> files = {dir_.File("one.bin"), dir_.File("two.bin"),
+                                            dir_.File("three.bin")};
     d_->Type(IDC_FIRST_PATH, "typed");
     d_->Drop(IDC_SECOND_PATH, files);
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
