@@ -38,8 +38,7 @@ class DialogDriver {
     static std::unique_ptr<DialogDriver> Open();
     virtual ~DialogDriver() = default;
 
-    // The dialog itself (caption, client size) and its children in tab order.
-    virtual ControlFacts Window() = 0;
+    // The dialog itself (id 0, its caption and client size), then its children in tab order.
     virtual std::vector<ControlFacts> Controls() = 0;
 
     // Texts and check states through the dialog's port, which reads and sets the real controls.

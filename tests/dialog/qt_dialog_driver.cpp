@@ -31,13 +31,10 @@ class QtDialogDriver : public DialogDriver {
         EXPECT_EQ(window_.screen()->logicalDotsPerInchY(), 96.0);
     }
 
-    ControlFacts Window() override {
-        return Facts(0, "", window_.windowTitle(), QRect(0, 0, window_.width(), window_.height()));
-    }
-
     // The focus chain holds every child, the tab stops in tab order.
     std::vector<ControlFacts> Controls() override {
-        std::vector<ControlFacts> controls;
+        std::vector<ControlFacts> controls = {
+            Facts(0, "", window_.windowTitle(), QRect(QPoint(), window_.size()))};
         for (QWidget* w = window_.nextInFocusChain(); w != &window_; w = w->nextInFocusChain()) {
             int id = IDC_LABEL;
             for (int known :

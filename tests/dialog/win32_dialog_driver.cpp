@@ -40,15 +40,11 @@ class Win32DialogDriver : public DialogDriver {
         AnswerFileDialogs();
     }
 
-    ControlFacts Window() override {
-        RECT client;
-        ::GetClientRect(Main(), &client);
-        return Facts(0, "", WindowText(Main()), client);
-    }
-
     // The dialog manager's tab order is the children's order.
     std::vector<ControlFacts> Controls() override {
-        std::vector<ControlFacts> controls;
+        RECT client;
+        ::GetClientRect(Main(), &client);
+        std::vector<ControlFacts> controls = {Facts(0, "", WindowText(Main()), client)};
         for (HWND c = ::GetWindow(Main(), GW_CHILD); c != nullptr;
              c = ::GetWindow(c, GW_HWNDNEXT)) {
             char name[32] = {};
