@@ -105,6 +105,7 @@ class Win32DialogDriver : public DialogDriver {
         const INT_PTR result = window.RunModal();
         ::KillTimer(nullptr, timer);
         holdCtrl(false);
+        EXPECT_NE(result, -1) << "no dialog";
         return result != kStillRunning;
     }
 
