@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs a Windows program under Wine in the prefix given as the first argument:
 #   wine_run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
+#   wine_run.sh PREFIX --start-server | --stop-server
 # The prefix is created on first use, once even when several runs start together, with the
 # Mono and Gecko installers switched off so that creation never waits for a dialog. Wine's
 # own diagnostics are silenced; the program's output and exit status pass through.
@@ -21,4 +22,25 @@ if [ ! -f "$ready" ]; then
         fi
     ) 9>"$prefix.lock"
 fi
+# The wineserver command starts a server that exits as soon as no program runs (-p0), and a
+# program that starts while it exits can die before its main. A server started by a program run,
+# and Wine's system processes with it, also hold that run's output open until they exit. So the
+# tests keep one server and its system processes up from the first test to the last (a CTest
+# fixture), started apart from every test's output.
+case "$1" in
+--start-server)
+    # A server left by an interrupted run would keep the display it started with.
+    exec </dev/null >/dev/null 2>&1
+    wineserver -k || true
+    wineserver -w || true
+    wineserver -p
+    # Windows framed by Wine itself: with no window manager on the display, Wine waits two
+    # seconds for one whenever it maps or unmaps a window that it hands to the window manager.
+    exec wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+    ;;
+--stop-server)
+    wineserver -k 2>/dev/null || true
+    exec wineserver -w
+    ;;
+esac
 exec wine "$@"

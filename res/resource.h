@@ -16,7 +16,3 @@
 
 // Labels have no id of their own (the resource compiler's "static" id).
 #define IDC_LABEL (-1)
-
-// Framework command ids for the default Enter and Escape handling.
-#define IDOK_COMMAND 1
-#define IDCANCEL_COMMAND 2

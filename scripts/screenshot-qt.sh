@@ -5,9 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build/screenshot}"
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_TESTS=ON >/dev/null
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTANDREL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target tandrel_qt_screenshot >/dev/null
 mkdir -p docs/screenshots
-QT_QPA_PLATFORM=offscreen "$build/tests/qt/tandrel_qt_screenshot" \
+QT_QPA_PLATFORM=offscreen "$build/tools/screenshot/tandrel_qt_screenshot" \
     samples/sample.exe samples/sample-patched.exe docs/screenshots/linux.png
 echo "wrote docs/screenshots/linux.png"

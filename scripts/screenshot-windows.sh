@@ -26,7 +26,7 @@ export root build prefix work
 export ready_arg="$(windows_path "$work/ready")" done_arg="$(windows_path "$work/done")"
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     set -euo pipefail
-    "$root/cmake/wine_run.sh" "$prefix" "$build/tests/win32/tandrel_win32_screenshot.exe" \
+    "$root/cmake/wine_run.sh" "$prefix" "$build/tools/screenshot/tandrel_win32_screenshot.exe" \
         "samples\\sample.exe" "samples\\sample-patched.exe" "$ready_arg" "$done_arg" &
     shown=$!
     for _ in $(seq 600); do

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 namespace tandrel {
 
@@ -36,13 +38,28 @@ class DialogHost {
     virtual void SetResultFont() = 0;
     virtual void UpdateResultScrollBars() = 0;
 
+    // Answers a file dialog in place of the window system's: true with the chosen path for OK.
+    using FileDialogAnswerer = std::function<bool(const FileDialogRequest&, std::string& path)>;
+
+    // With no answerer (the default) the window system's file dialog runs.
+    void SetFileDialogAnswerer(FileDialogAnswerer answerer) { answerer_ = std::move(answerer); }
+
     // Runs a modal file dialog; true with the chosen full path on OK, false on Cancel.
-    virtual bool RunFileDialog(const FileDialogRequest& request, std::string& path) = 0;
+    virtual bool RunFileDialog(const FileDialogRequest& request, std::string& path) {
+        return answerer_ ? answerer_(request, path) : RunSystemFileDialog(request, path);
+    }
 
     // Minimised-icon painting, where the window system has that state. PaintMinimizedIcon
     // returns false when the dialog is not minimised, leaving painting to the default handling.
     virtual bool PaintMinimizedIcon() { return false; }
     virtual intptr_t DragIcon() { return 0; }
+
+  protected:
+    // The window system's own file dialog; a host without one answers Cancel.
+    virtual bool RunSystemFileDialog(const FileDialogRequest&, std::string&) { return false; }
+
+  private:
+    FileDialogAnswerer answerer_;
 };
 
 }  // namespace tandrel

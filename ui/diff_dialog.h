@@ -20,7 +20,6 @@ class DiffDialog {
 
     void RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
                        std::FILE* stream);
-    const PeImageInfo& PeImage() const { return peImage_; }
 
     // The backend attaches its host once the controls exist and detaches it (null) when the
     // window is gone.
@@ -38,9 +37,6 @@ class DiffDialog {
     // The message map's BN_CLICKED entries: runs the handler of the control and returns true,
     // or returns false when the control has none.
     bool OnCommand(int controlId);
-
-    // The result box and options as the comparison sees them.
-    ResultBox& Result() { return resultBox_; }
 
   private:
     class HostResultBox : public ResultBox {

@@ -25,6 +25,8 @@ void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QStr
 }  // namespace
 
 int RunMainDialog(int& argc, char** argv, DiffDialog& dialog) {
+    // Without somewhere to show the dialog the window system cannot start. Checking first keeps
+    // that failure silent, as every failure of this program is, instead of Qt's message.
     if (QApplication::instance() == nullptr && !HasEnvironment("DISPLAY") &&
         !HasEnvironment("WAYLAND_DISPLAY") && !HasEnvironment("QT_QPA_PLATFORM")) {
         return 1;

@@ -33,15 +33,11 @@ void PathBox::AcceptFileDrops() {
     setAcceptDrops(true);
 }
 
-// Dragged text is refused as well: the box takes files, never the edit's own text drops.
 void PathBox::dragEnterEvent(QDragEnterEvent* event) {
-    if (acceptsFiles_ && !FirstDroppedPath(event->mimeData()).isEmpty()) {
-        event->acceptProposedAction();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
+// Dragged text is refused as well: the box takes files, never the edit's own text drops.
 void PathBox::dragMoveEvent(QDragMoveEvent* event) {
     if (acceptsFiles_ && !FirstDroppedPath(event->mimeData()).isEmpty()) {
         event->acceptProposedAction();

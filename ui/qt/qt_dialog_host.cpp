@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <utility>
 
 #include "res/resource.h"
 #include "ui/qt/path_box.h"
@@ -52,10 +51,6 @@ QFont ResultFont(const QWidget& box) {
 }  // namespace
 
 QtDialogHost::QtDialogHost(QtMainDialog& window) : window_(window) {}
-
-void QtDialogHost::SetFileDialogAnswerer(FileDialogAnswerer answerer) {
-    answerer_ = std::move(answerer);
-}
 
 QString QtDialogHost::ItemText(int controlId) const {
     QWidget* const control = window_.Control(controlId);
@@ -138,10 +133,7 @@ void QtDialogHost::UpdateResultScrollBars() {
     }
 }
 
-bool QtDialogHost::RunFileDialog(const FileDialogRequest& request, std::string& path) {
-    if (answerer_) {
-        return answerer_(request, path);
-    }
+bool QtDialogHost::RunSystemFileDialog(const FileDialogRequest& request, std::string& path) {
     return RunQtFileDialog(&window_, request, path);
 }
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <QString>
-#include <functional>
 #include <string>
 
 #include "ui/dialog_host.h"
@@ -13,13 +12,7 @@ class QtMainDialog;
 
 class QtDialogHost : public DialogHost {
   public:
-    // Answers a file dialog in place of the real one: true with the chosen path for OK.
-    using FileDialogAnswerer = std::function<bool(const FileDialogRequest&, std::string& path)>;
-
     explicit QtDialogHost(QtMainDialog& window);
-
-    // With no answerer (the default) the real, non-native QFileDialog runs.
-    void SetFileDialogAnswerer(FileDialogAnswerer answerer);
 
     // Texts cross the port as local 8-bit text, as typed file names are encoded here.
     int GetItemTextLength(int controlId) override;
@@ -32,13 +25,14 @@ class QtDialogHost : public DialogHost {
     void PreparePathBoxes() override;
     void SetResultFont() override;
     void UpdateResultScrollBars() override;
-    bool RunFileDialog(const FileDialogRequest& request, std::string& path) override;
+
+  protected:
+    bool RunSystemFileDialog(const FileDialogRequest& request, std::string& path) override;
 
   private:
     QString ItemText(int controlId) const;
 
     QtMainDialog& window_;
-    FileDialogAnswerer answerer_;
 };
 
 }  // namespace tandrel

@@ -1,7 +1,5 @@
 #include "ui/win32/win32_dialog_host.h"
 
-#include <utility>
-
 #include "res/resource.h"
 #include "ui/win32/path_boxes.h"
 #include "ui/win32/result_box_window.h"
@@ -11,10 +9,6 @@
 namespace tandrel {
 
 Win32DialogHost::Win32DialogHost(Win32MainDialog& window) : window_(window) {}
-
-void Win32DialogHost::SetFileDialogAnswerer(FileDialogAnswerer answerer) {
-    answerer_ = std::move(answerer);
-}
 
 HWND Win32DialogHost::Item(int controlId) const {
     return ::GetDlgItem(window_.Window(), controlId);
@@ -68,10 +62,7 @@ void Win32DialogHost::UpdateResultScrollBars() {
     tandrel::UpdateResultScrollBars(Item(IDC_RESULT));
 }
 
-bool Win32DialogHost::RunFileDialog(const FileDialogRequest& request, std::string& path) {
-    if (answerer_) {
-        return answerer_(request, path);
-    }
+bool Win32DialogHost::RunSystemFileDialog(const FileDialogRequest& request, std::string& path) {
     return RunWin32FileDialog(window_.Window(), request, path);
 }
 

@@ -28,7 +28,6 @@ class Win32MainDialog {
 
     // The dialog's window while it exists, else null.
     HWND Window() const { return window_; }
-    Win32DialogHost& Host() { return host_; }
     HICON Icon() const { return icon_; }
 
   private:
