@@ -23,8 +23,7 @@ std::string PlainReport(const std::string& first, const std::string& second, con
 }
 
 // Sweeps the full report's length across the stop: the run count brings the report just under
-// the target (each one-byte run adds a record of fewer than 100 characters), then the second
-// file's name is padded until the report is exactly that long.
+// the target, then the second file's name is padded until the report is exactly that long.
 TEST(DialogStop, BoxTextIsTheReportCutAt299999Characters) {
     TempDir dir;
     const std::string a = dir.Write("a.bin", Bytes(80000, 0));
@@ -32,14 +31,9 @@ TEST(DialogStop, BoxTextIsTheReportCutAt299999Characters) {
         return PlainReport(a, dir.Write("b", test::OneByteRuns(runs, 80000)), dir).size();
     };
     for (size_t target : {299998u, 299999u, 300000u}) {
-        size_t runs = 3000 * (target - 50) / lengthWith(3000);
-        while (lengthWith(runs) > target) {
-            --runs;
-        }
-        while (target - lengthWith(runs) >= 100) {
-            ++runs;
-        }
-        const std::string padded = "b" + std::string(target - lengthWith(runs), 'x');
+        size_t length = 0;
+        const size_t runs = test::RunsJustUnder(target, lengthWith, length);
+        const std::string padded = "b" + std::string(target - length, 'x');
         const std::string b = dir.Write(padded, test::OneByteRuns(runs, 80000));
         const std::string full = PlainReport(a, b, dir);
         ASSERT_EQ(full.size(), target);
