@@ -71,7 +71,7 @@ TEST(ParsePeHeader, ReadsTheFieldsOfEitherKind) {
     EXPECT_TRUE(info.is64);
     EXPECT_EQ(info.imageBase64, 0x140000000ULL);
     EXPECT_TRUE(info.sections.empty());
-    ASSERT_TRUE(Parse(info, PeBuilder().Magic(0x107).ImageBase(0x1234).Build()));  // only 0x20B
+    ASSERT_TRUE(Parse(info, PeBuilder().Magic(0x30B).ImageBase(0x1234).Build()));  // only 0x20B
     EXPECT_FALSE(info.is64);
     EXPECT_EQ(info.imageBase32, 0x1234u);
 }
