@@ -97,6 +97,7 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
         {overlaps, With(With(overlaps, 0x5FF, 0x601, 0), 0x6FF, 0x701, 1)},
         {overlaps, With(overlaps, 0x50, 0x51, 1)},
     };
+    int images = 0;
     for (const auto& c : cases) {
         const std::string a = dir_.Write("a.bin", c.first);
         const std::string b = dir_.Write("b.bin", c.second);
@@ -107,11 +108,13 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
         chunk.resize(c.first.size() + 4096);
         PeImageInfo image;
         const bool isPe = ParsePeHeader(image, chunk.data(), chunk.size(), c.first.size());
+        images += isPe;
         EXPECT_EQ(report, Lines(test::ReferenceReport(a, b, {c.first.begin(), c.first.end()},
                                                       {c.second.begin(), c.second.end()}, true,
                                                       isPe ? &image : nullptr)))
             << c.first.size();
     }
+    EXPECT_EQ(images, 5);
 }
 
 #ifndef _WIN32
