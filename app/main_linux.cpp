@@ -1,14 +1,12 @@
-// Process entry on Linux: the argument list becomes the argument text of the shared entry logic.
-#include <string>
+// Process entry on Linux: the argument list, taken as given, goes to the shared entry logic.
 
 #include "app/command_line.h"
 #include "app/diff_app.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char** argv) {
-    const std::string text = tandrel::ArgumentTextFromArgv(argc, argv);
     tandrel::DiffApp app;
-    return app.Run(text.c_str(), [&](tandrel::DiffDialog& dialog) {
+    return app.Run(tandrel::CommandLineFromArgv(argc, argv), [&](tandrel::DiffDialog& dialog) {
         return tandrel::RunMainDialog(argc, argv, dialog);
     });
 }

@@ -25,7 +25,7 @@ bool ChunkPair::Open(const char* firstPath, const char* secondPath) {
             return false;
         }
         sizes_[k] = files_[k].Size();
-        toRead_[k] = static_cast<size_t>(std::min<uint64_t>(sizes_[k], kChunkSize));
+        left_[k] = sizes_[k];
     }
     return true;
 }
@@ -43,13 +43,17 @@ bool ChunkPair::ReadChunk() {
     compareLength_ = 0;
     const bool keepFirstWhole = firstChunk_;
     firstChunk_ = false;
+    const auto common = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
+    const size_t target[2] = {
+        keepFirstWhole ? static_cast<size_t>(std::min<uint64_t>(left_[0], kChunkSize)) : common,
+        common};
 
     size_t got[2] = {0, 0};
-    bool ended[2] = {false, false};
+    bool ended[2] = {target[0] == 0, target[1] == 0};
     // While comparing, both files have been read to the same position. Once either ends,
     // nothing more of this chunk can be compared; only the first chunk of the first file is
-    // still read to its read amount, for the header reader.
-    bool comparing = true;
+    // still read to its target, for the header reader.
+    bool comparing = !ended[0] && !ended[1];
     for (;;) {
         const bool read[2] = {!ended[0] && (comparing || keepFirstWhole), !ended[1] && comparing};
         if (!read[0] && !read[1]) {
@@ -60,13 +64,14 @@ bool ChunkPair::ReadChunk() {
             if (!read[k]) {
                 continue;
             }
-            const size_t ask = std::min(kPieceSize, toRead_[k] - got[k]);
+            const size_t ask = std::min(kPieceSize, target[k] - got[k]);
             if (!files_[k].Read(pieces_[k].Data(), ask, count[k])) {
                 segments_.clear();
                 compareLength_ = 0;
                 return false;
             }
-            ended[k] = count[k] < ask || got[k] + count[k] == toRead_[k];
+            endedEarly_ = endedEarly_ || count[k] < ask;
+            ended[k] = count[k] < ask || got[k] + count[k] == target[k];
         }
         if (keepFirstWhole) {
             std::memcpy(chunks_[0].Data() + got[0], pieces_[0].Data(), count[0]);
@@ -87,6 +92,8 @@ bool ChunkPair::ReadChunk() {
         got[0] += count[0];
         got[1] += count[1];
     }
+    left_[0] -= got[0];
+    left_[1] -= got[1];
     return true;
 }
 

@@ -19,11 +19,12 @@ constexpr std::array<char, 512> MakeHexPairs() {
 
 constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
 
-}  // namespace
-
+// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F'.
 char HexDigit(unsigned value) {
     return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
 }
+
+}  // namespace
 
 bool ReportText::MakeRoom() {
     if (length_ < capacity_) {
@@ -33,8 +34,7 @@ bool ReportText::MakeRoom() {
         full_ = true;
         return false;
     }
-    Flush();
-    return true;
+    return Flush();
 }
 
 bool ReportText::AppendInParts(const char* text, size_t count) {
@@ -108,11 +108,15 @@ const char* ReportText::Text() {
     return buffer_;
 }
 
-void ReportText::Flush() {
-    if (stream_ != nullptr && length_ > 0) {
-        std::fwrite(buffer_, 1, length_, stream_);
+bool ReportText::Flush() {
+    if (stream_ != nullptr && length_ > 0 && !writeFailed_ &&
+        std::fwrite(buffer_, 1, length_, stream_) != length_) {
+        // A full disk or a closed pipe: every later write would fail too.
+        writeFailed_ = true;
+        full_ = true;
     }
     length_ = 0;
+    return !writeFailed_;
 }
 
 }  // namespace tandrel

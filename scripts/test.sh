@@ -18,17 +18,16 @@ run_native() {
 run_native linux-debug
 run_native linux-asan
 
-# A bounded fuzzing pass over the parsers and the scans; the sample image seeds the PE reader.
+# A bounded fuzzing pass over the whole comparison, seeded with the sample image and its
+# patched copy, cut apart by the first two bytes (1,536, little-endian).
 echo "== linux-fuzz"
 cmake --preset linux-fuzz >/dev/null
-cmake --build build/linux-fuzz -j2 --target pe_image_fuzz byte_scan_fuzz command_line_fuzz
-for target in pe_image byte_scan command_line; do
-    corpus=build/linux-fuzz/corpus/$target
-    mkdir -p "$corpus"
-    [ "$target" = pe_image ] && cp samples/*.exe "$corpus"/
-    "build/linux-fuzz/tests/fuzz/${target}_fuzz" -max_total_time=20 -max_len=4096 \
-        -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
-done
+cmake --build build/linux-fuzz -j2 --target comparison_fuzz
+corpus=build/linux-fuzz/corpus/comparison
+mkdir -p "$corpus"
+{ printf '\x00\x06'; cat samples/sample.exe samples/sample-patched.exe; } >"$corpus"/sample
+build/linux-fuzz/tests/fuzz/comparison_fuzz -max_total_time=20 -max_len=4096 \
+    -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
 if [ -x scripts/test-windows.sh ]; then
     scripts/test-windows.sh
 fi

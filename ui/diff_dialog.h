@@ -18,7 +18,8 @@ class DiffDialog {
     DiffDialog(const DiffDialog&) = delete;
     DiffDialog& operator=(const DiffDialog&) = delete;
 
-    void RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+    // True when the comparison did its whole job (see tandrel::RunComparison).
+    bool RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
                        std::FILE* stream);
 
     // The backend attaches its host once the controls exist and detaches it (null) when the
