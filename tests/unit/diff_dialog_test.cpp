@@ -45,15 +45,12 @@ class FakeHost : public DialogHost {
             filter += std::string(p) + '|';
         }
         asked.push_back({request.kind, request.title, filter});
-        if (answers.empty() || !answers.front()) {
-            if (!answers.empty()) {
-                answers.pop_front();
-            }
-            return false;
+        const std::optional<std::string> answer = answers.empty() ? "" : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
         }
-        path = *answers.front();
-        answers.pop_front();
-        return true;
+        path = answer.value_or("");
+        return answer.has_value() && !answer->empty();
     }
 
     struct Asked {
@@ -86,11 +83,6 @@ class DialogHandlers : public ::testing::Test {
     FakeHost host_;
     DiffDialog dialog_;
 };
-
-TEST_F(DialogHandlers, InitialOptionsAreSeparatorOnShortNamesOff) {
-    EXPECT_TRUE(host_.checks[IDC_SPACE_SEPARATOR]);
-    EXPECT_FALSE(host_.checks[IDC_SHORT_NAMES]);
-}
 
 TEST_F(DialogHandlers, BrowseOkReplacesTheBoxAndCancelKeepsIt) {
     struct Case {
@@ -143,24 +135,17 @@ TEST_F(DialogHandlers, SaveNamesTheFileByTheTxtRule) {
     EXPECT_EQ(Names().size(), std::size(cases));
 }
 
-TEST_F(DialogHandlers, SaveOfAnEmptyBoxAsksNothingAndCancelWritesNothing) {
+TEST_F(DialogHandlers, SaveWritesNothingForAnEmptyBoxACancelOrAnExistingName) {
+    dir_.Write("kept.txt", "old");
     host_.answers = {dir_.File("out.txt")};
     dialog_.OnCommand(IDC_SAVE_RESULT);
-    EXPECT_TRUE(host_.asked.empty());
-    host_.texts[IDC_RESULT] = "x";
-    host_.answers = {std::nullopt};
-    dialog_.OnCommand(IDC_SAVE_RESULT);
-    EXPECT_EQ(host_.asked.size(), 1u);
-    EXPECT_TRUE(Names().empty());
-}
-
-TEST_F(DialogHandlers, SaveNeverOverwritesAnExistingFile) {
-    dir_.Write("kept.txt", "old");
+    EXPECT_TRUE(host_.asked.empty());  // an empty box asks nothing
     host_.texts[IDC_RESULT] = "new";
-    for (const char* chosen : {"kept.txt", "kept"}) {
-        host_.answers = {dir_.File(chosen)};
+    host_.answers = {std::nullopt, dir_.File("kept.txt"), dir_.File("kept")};
+    for (int k = 0; k < 3; ++k) {
         dialog_.OnCommand(IDC_SAVE_RESULT);
     }
+    EXPECT_EQ(host_.asked.size(), 3u);
     EXPECT_EQ(ReadFileText(dir_.File("kept.txt")), "old");
     EXPECT_EQ(Names().size(), 1u);
 }
