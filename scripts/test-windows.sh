@@ -5,7 +5,8 @@
 # - the 64-bit build (build/mingw-x86_64) runs its suite under wine64 through CTest: first every
 #   test but the dialog's with no display (the dialog branch must then fail to start), then the
 #   dialog's tests (label "gui") on a virtual X display from xvfb-run;
-# - its reports must equal the native program's reports of the same files, each LF as CR LF.
+# - its reports and exit statuses must equal the native program's for the same files, each LF as
+#   CR LF.
 # Wine's prefix lives in build/mingw-x86_64/wine-prefix, created on first use.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -98,17 +99,19 @@ fail() {
     failures=$((failures + 1))
 }
 pair() {
-    local linux="${1%.*}-linux.txt" windows="${1%.*}-windows.txt"
-    "$native" "$1" "$2" "$linux"
-    wine_run "$windows_exe" "$1" "$2" "$windows"
-    if [ -n "$3" ] && ! grep -q -- "$3" "$linux"; then
+    local linux="${1%.*}-linux.txt" windows="${1%.*}-windows.txt" linux_status=0 windows_status=0
+    "$native" "$1" "$2" "$linux" || linux_status=$?
+    wine_run "$windows_exe" "$1" "$2" "$windows" || windows_status=$?
+    if [ "$linux_status" != "$windows_status" ]; then
+        fail "$1 $2: exit status $linux_status on Linux, $windows_status on Windows"
+    elif [ -n "$3" ] && ! grep -q -- "$3" "$linux"; then
         fail "$1 $2: the native report has no line matching \"$3\""
     elif [ -z "$3" ] && [ -s "$linux" ]; then
         fail "$1 $2: the native report is not empty"
     elif ! sed 's/$/\r/' "$linux" | cmp -s - "$windows"; then
         fail "$1 $2: the Windows report is not the native report with CR LF line ends"
     else
-        echo "ok: $1 $2 ($(wc -c <"$windows") bytes)"
+        echo "ok: $1 $2 ($(wc -c <"$windows") bytes, exit status $linux_status)"
     fi
 }
 pair example-a.bin example-b.bin "^58 59 $"
