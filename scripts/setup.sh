@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need from Debian's packages.
-# Usage: scripts/setup.sh native|all
-#   native  the Linux build and its tests (compiler, CMake, GoogleTest source, Qt 6)
-#   all     also the two mingw-w64 toolchains, wine64 and Xvfb for the Windows builds
+# Usage: scripts/setup.sh native|all|package
+#   native   the Linux build and its tests (compiler, CMake, GoogleTest source, Qt 6)
+#   all      also the two mingw-w64 toolchains, wine64 and Xvfb for the Windows builds
+#   package  native, and what scripts/package.sh builds and checks the packages with
 set -euo pipefail
 
 packages=(build-essential cmake googletest qt6-base-dev python3 clang libclang-rt-14-dev)
 if [ "${1:-native}" = all ]; then
     packages+=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb
                xauth x11-apps imagemagick)
+elif [ "${1:-native}" = package ]; then
+    packages+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 dpkg-dev lintian
+               desktop-file-utils appstream unzip groff-base file)
 fi
 
 missing=()
