@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -106,16 +107,13 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         std::fill(bytes.begin() + 100, bytes.begin() + 100 + length, 0xEE);
         return bytes;
     };
-    struct Case {
-        const char* name;
-        Bytes second;
-        bool wide;
-        bool tall;
-    };
-    for (const Case& c : {Case{"short", run(20), false, false}, Case{"wide", run(28), true, false},
-                          Case{"tall", OneByteRuns(2, 600), false, true}}) {
-        Compare(a, dir_.Write(std::string(c.name) + ".bin", c.second));
-        EXPECT_EQ(d_->ResultBars(), std::pair(c.wide, c.tall)) << c.name;
+    // The bars each case calls for: horizontal, vertical.
+    using Case = std::tuple<const char*, Bytes, std::pair<bool, bool>>;
+    for (const auto& [name, second, bars] :
+         {Case{"short", run(20), {false, false}}, Case{"wide", run(28), {true, false}},
+          Case{"tall", OneByteRuns(2, 600), {false, true}}}) {
+        Compare(a, dir_.Write(std::string(name) + ".bin", second));
+        EXPECT_EQ(d_->ResultBars(), bars) << name;
     }
     Compare(a, dir_.File("missing.bin"));
     EXPECT_EQ(d_->ResultBars(), std::pair(false, true));

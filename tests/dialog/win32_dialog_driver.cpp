@@ -18,12 +18,6 @@
 namespace tandrel::test {
 namespace {
 
-std::string WindowText(HWND window) {
-    char text[64] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 // The step a modal run takes on each tick of a thread timer, which carries no context of its
 // own.
 std::function<void()> tick;
@@ -38,17 +32,15 @@ class Win32DialogDriver : public DialogDriver {
     std::vector<ControlFacts> Controls() override {
         RECT client;
         ::GetClientRect(Main(), &client);
-        std::vector<ControlFacts> controls = {Facts(0, "", WindowText(Main()), client)};
-        for (HWND c = ::GetWindow(Main(), GW_CHILD); c != nullptr;
-             c = ::GetWindow(c, GW_HWNDNEXT)) {
+        std::vector<ControlFacts> controls = {Facts(0, "", Main(), client)};
+        for (HWND c = ::GetWindow(Main(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             char name[32] = {};
             ::GetClassNameA(c, name, sizeof name);
             RECT rect;
             ::GetWindowRect(c, &rect);
             ::MapWindowPoints(HWND_DESKTOP, Main(), reinterpret_cast<POINT*>(&rect), 2);
             // A 16-bit -1 is the resource compiler's id of labels.
-            controls.push_back(
-                Facts(static_cast<short>(::GetDlgCtrlID(c)), name, WindowText(c), rect));
+            controls.push_back(Facts(static_cast<short>(::GetDlgCtrlID(c)), name, c, rect));
         }
         return controls;
     }
@@ -141,9 +133,11 @@ class Win32DialogDriver : public DialogDriver {
     HWND Main() const { return window_.Window(); }
     HWND Item(int id) const { return ::GetDlgItem(Main(), id); }
 
-    // A rectangle of the dialog's client area in dialog units, which map to pixels through the
-    // dialog font's base units.
-    ControlFacts Facts(int id, std::string className, std::string text, RECT r) const {
+    // A window's facts, its rectangle in the dialog's client area in dialog units, which map to
+    // pixels through the dialog font's base units.
+    ControlFacts Facts(int id, std::string className, HWND window, RECT r) const {
+        char text[64] = {};
+        ::GetWindowTextA(window, text, sizeof text);
         RECT base = {0, 0, 4, 8};
         ::MapDialogRect(Main(), &base);
         const auto x = [&](LONG pixels) { return ::MulDiv(pixels, 4, base.right); };
