@@ -18,11 +18,11 @@ namespace {
 
 class DialogContract : public ::testing::Test {
   protected:
-    DialogContract() { AnswerNextFileDialog(std::nullopt); }
+    DialogContract() { AnswerFileDialogs(std::nullopt); }
 
     // File dialogs get OK with this path, or Cancel for none, through the backend's own
     // answerer; none waits for a user.
-    void AnswerNextFileDialog(std::optional<std::string> answer) {
+    void AnswerFileDialogs(std::optional<std::string> answer) {
         d_->Host().SetFileDialogAnswerer([answer](const FileDialogRequest&, std::string& path) {
             path = answer.value_or("");
             return answer.has_value();
@@ -88,9 +88,9 @@ TEST_F(DialogContract, PathBoxesTakeDroppedAndBrowsedFiles) {
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
     EXPECT_EQ(d_->Text(IDC_RESULT), "");
     // Browsing: OK replaces the box's text, Cancel keeps it.
-    AnswerNextFileDialog(dir_.File("chosen file.bin"));
+    AnswerFileDialogs(dir_.File("chosen file.bin"));
     d_->Click(IDC_BROWSE_FIRST);
-    AnswerNextFileDialog(std::nullopt);
+    AnswerFileDialogs(std::nullopt);
     d_->Click(IDC_BROWSE_SECOND);
     EXPECT_EQ(d_->Text(IDC_FIRST_PATH), dir_.File("chosen file.bin"));
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
@@ -138,7 +138,7 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportAndSavesItsEditedText) {
     Compare(a, b);
     EXPECT_EQ(d_->Text(IDC_RESULT), report);
     SetText(IDC_RESULT, report + "edited by hand");
-    AnswerNextFileDialog(dir_.File("saved.txt"));
+    AnswerFileDialogs(dir_.File("saved.txt"));
     d_->Click(IDC_SAVE_RESULT);
     EXPECT_EQ(ReadFileText(dir_.File("saved.txt")), report + "edited by hand");
 }
