@@ -1,10 +1,10 @@
 // The main dialog's contract, run against each backend's real dialog: its template, initial
 // states, keys, drops, file dialogs, scroll bars, font, the comparison's text and saving it.
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <memory>
+#include <optional>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -18,9 +18,22 @@ namespace {
 
 class DialogContract : public ::testing::Test {
   protected:
+    DialogContract() { AnswerFileDialogs(std::nullopt); }
+
+    // File dialogs get OK with this path, or Cancel for none, through the backend's own
+    // answerer; none waits for a user.
+    void AnswerFileDialogs(std::optional<std::string> answer) {
+        d_->Host().SetFileDialogAnswerer([answer](const FileDialogRequest&, std::string& path) {
+            path = answer.value_or("");
+            return answer.has_value();
+        });
+    }
+
+    void SetText(int id, const std::string& text) { d_->Host().SetItemText(id, text.c_str()); }
+
     void Compare(const std::string& first, const std::string& second) {
-        d_->SetText(IDC_FIRST_PATH, first);
-        d_->SetText(IDC_SECOND_PATH, second);
+        SetText(IDC_FIRST_PATH, first);
+        SetText(IDC_SECOND_PATH, second);
         d_->Click(IDC_COMPARE);
     }
 
@@ -45,57 +58,42 @@ TEST_F(DialogContract, TemplateAndInitialStates) {
         {IDC_SHORT_NAMES, "Button", "Short file name", 195, 90, 63, 10},
     };
     EXPECT_EQ(d_->Controls(), rows);
-    EXPECT_TRUE(d_->IsChecked(IDC_SPACE_SEPARATOR));
-    EXPECT_FALSE(d_->IsChecked(IDC_SHORT_NAMES));
+    EXPECT_TRUE(d_->Host().IsItemChecked(IDC_SPACE_SEPARATOR));
+    EXPECT_FALSE(d_->Host().IsItemChecked(IDC_SHORT_NAMES));
     EXPECT_TRUE(d_->ResultFontIsFixedPitch());
 }
 
 TEST_F(DialogContract, KeysThatEndTheDialog) {
-    struct Case {
-        int id;
-        Key key;
-        bool ends;
-    };
-    const std::vector<Case> cases = {
-        {IDC_FIRST_PATH, Key::kEnter, true},  {IDC_SECOND_PATH, Key::kKeypadEnter, true},
-        {IDC_RESULT, Key::kEnter, true},      {IDC_RESULT, Key::kKeypadEnter, true},
-        {IDC_FIRST_PATH, Key::kEscape, true}, {IDC_RESULT, Key::kEscape, true},
-        {IDC_RESULT, Key::kCloseBox, true},   {IDC_RESULT, Key::kCtrlEnter, false},
-        {IDC_COMPARE, Key::kEnter, false},  // clicks the focused button instead
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(d_->KeyEndsRun(c.id, c.key), c.ends)
-            << "control " << c.id << ", key " << static_cast<int>(c.key);
+    const std::vector<std::pair<int, Key>> ending = {
+        {IDC_FIRST_PATH, Key::kEnter},  {IDC_SECOND_PATH, Key::kKeypadEnter},
+        {IDC_RESULT, Key::kEnter},      {IDC_RESULT, Key::kKeypadEnter},
+        {IDC_FIRST_PATH, Key::kEscape}, {IDC_RESULT, Key::kCloseBox}};
+    for (const auto& [id, key] : ending) {
+        EXPECT_TRUE(d_->KeyEndsRun(id, key)) << id << ", key " << int(key);
     }
+    EXPECT_FALSE(d_->KeyEndsRun(IDC_COMPARE, Key::kEnter));  // clicks the focused button instead
 }
 
-TEST_F(DialogContract, DropsPutTheFirstFileIntoThePathBoxOnly) {
+TEST_F(DialogContract, PathBoxesTakeDroppedAndBrowsedFiles) {
     const std::vector<std::string> files = {dir_.File("one.bin"), dir_.File("two.bin"),
                                             dir_.File("three.bin")};
-    d_->Type(IDC_FIRST_PATH, "typed");
+    SetText(IDC_FIRST_PATH, "typed");
     d_->Drop(IDC_SECOND_PATH, files);
-    EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
     EXPECT_EQ(d_->Text(IDC_FIRST_PATH), "typed");
-    d_->Drop(IDC_FIRST_PATH, {files[2], files[1]});
-    EXPECT_EQ(d_->Text(IDC_FIRST_PATH), files[2]);
+    d_->Drop(IDC_FIRST_PATH, {files[1], files[0]});
     for (int elsewhere : {IDC_RESULT, IDC_COMPARE, IDC_SHORT_NAMES}) {
-        d_->Drop(elsewhere, {files[1]});
+        d_->Drop(elsewhere, {files[2]});
     }
-    EXPECT_EQ(d_->Text(IDC_FIRST_PATH), files[2]);
+    EXPECT_EQ(d_->Text(IDC_FIRST_PATH), files[1]);
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
     EXPECT_EQ(d_->Text(IDC_RESULT), "");
-}
-
-TEST_F(DialogContract, BrowseOkReplacesAndCancelKeeps) {
-    d_->Type(IDC_FIRST_PATH, "typed first");
-    d_->Type(IDC_SECOND_PATH, "typed second");
-    const std::string chosen = dir_.File("chosen file.bin");
-    d_->AnswerNextFileDialog(chosen);
+    // Browsing: OK replaces the box's text, Cancel keeps it.
+    AnswerFileDialogs(dir_.File("chosen file.bin"));
     d_->Click(IDC_BROWSE_FIRST);
-    d_->AnswerNextFileDialog(std::nullopt);
+    AnswerFileDialogs(std::nullopt);
     d_->Click(IDC_BROWSE_SECOND);
-    EXPECT_EQ(d_->Text(IDC_FIRST_PATH), chosen);
-    EXPECT_EQ(d_->Text(IDC_SECOND_PATH), "typed second");
+    EXPECT_EQ(d_->Text(IDC_FIRST_PATH), dir_.File("chosen file.bin"));
+    EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
 }
 
 // The box shows about 14 lines and 70 (Qt) to 80 (Wine) characters. With short names the header
@@ -109,31 +107,21 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         std::fill(bytes.begin() + 100, bytes.begin() + 100 + length, 0xEE);
         return bytes;
     };
-    struct Case {
-        const char* name;
-        Bytes second;
-        bool horizontal;
-        bool vertical;
-    };
-    const std::vector<Case> cases = {
-        {"short", run(20), false, false},
-        {"wide", run(28), true, false},
-        {"tall", OneByteRuns(2, 600), false, true},
-    };
-    for (const Case& c : cases) {
-        Compare(a, dir_.Write(std::string(c.name) + ".bin", c.second));
-        EXPECT_EQ(d_->ResultBarShown(true), c.horizontal) << c.name;
-        EXPECT_EQ(d_->ResultBarShown(false), c.vertical) << c.name;
+    // The bars each case calls for: horizontal, vertical.
+    using Case = std::tuple<const char*, Bytes, std::pair<bool, bool>>;
+    for (const auto& [name, second, bars] :
+         {Case{"short", run(20), {false, false}}, Case{"wide", run(28), {true, false}},
+          Case{"tall", OneByteRuns(2, 600), {false, true}}}) {
+        Compare(a, dir_.Write(std::string(name) + ".bin", second));
+        EXPECT_EQ(d_->ResultBars(), bars) << name;
     }
-    const std::string tall = d_->Text(IDC_RESULT);
     Compare(a, dir_.File("missing.bin"));
-    EXPECT_EQ(d_->Text(IDC_RESULT), tall);
-    EXPECT_FALSE(d_->ResultBarShown(true));
-    EXPECT_TRUE(d_->ResultBarShown(false));
+    EXPECT_EQ(d_->ResultBars(), std::pair(false, true));
 }
 
-// A PE32 first file, a size line, records with and without RVA, in the box as in the file.
-TEST_F(DialogContract, BoxHoldsTheHeadlessReport) {
+// A PE32 first file, a size line, records with and without RVA, in the box as in the file; then
+// saved, edited by hand, byte for byte.
+TEST_F(DialogContract, BoxHoldsTheHeadlessReportAndSavesItsEditedText) {
     Bytes first = PeBuilder().ImageBase(0x10000000).Section(0x1000, 0x200, 0x200).Build();
     first.resize(0x400, 0x11);
     Bytes second = first;
@@ -149,17 +137,10 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReport) {
               std::string::npos);
     Compare(a, b);
     EXPECT_EQ(d_->Text(IDC_RESULT), report);
-}
-
-TEST_F(DialogContract, SaveWritesTheEditedBox) {
-    Compare(dir_.Write("a.bin", Bytes{1, 2, 3}), dir_.Write("b.bin", Bytes{1, 9, 3}));
-    d_->Type(IDC_RESULT, "edited by hand");
-    const std::string text = d_->Text(IDC_RESULT);
-    ASSERT_NE(text.find("File offset = 1"), std::string::npos);
-    ASSERT_EQ(text.substr(text.size() - 14), "edited by hand");
-    d_->AnswerNextFileDialog(dir_.File("saved.txt"));
+    SetText(IDC_RESULT, report + "edited by hand");
+    AnswerFileDialogs(dir_.File("saved.txt"));
     d_->Click(IDC_SAVE_RESULT);
-    EXPECT_EQ(ReadFileText(dir_.File("saved.txt")), text);
+    EXPECT_EQ(ReadFileText(dir_.File("saved.txt")), report + "edited by hand");
 }
 
 }  // namespace

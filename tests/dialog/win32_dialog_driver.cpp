@@ -7,104 +7,74 @@
 
 #include <process.h>
 
-#include <algorithm>
 #include <cstring>
 #include <functional>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
 #include "tests/support/temp_dir.h"
-#include "ui/diff_dialog.h"
 #include "ui/win32/win32_main_dialog.h"
 
 namespace tandrel::test {
 namespace {
 
-std::string WindowText(HWND window) {
-    char text[64] = {};
-    ::GetWindowTextA(window, text, sizeof text);
-    return text;
-}
-
 // The step a modal run takes on each tick of a thread timer, which carries no context of its
 // own.
 std::function<void()> tick;
-void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
-    tick();
-}
 
 class Win32DialogDriver : public DialogDriver {
   public:
     Win32DialogDriver() {
         EXPECT_NE(window_.Create(), nullptr) << "no dialog: " << ::GetLastError();
-        AnswerFileDialogs();
     }
 
     // The dialog manager's tab order is the children's order.
     std::vector<ControlFacts> Controls() override {
         RECT client;
         ::GetClientRect(Main(), &client);
-        std::vector<ControlFacts> controls = {Facts(0, "", WindowText(Main()), client)};
-        for (HWND c = ::GetWindow(Main(), GW_CHILD); c != nullptr;
-             c = ::GetWindow(c, GW_HWNDNEXT)) {
+        std::vector<ControlFacts> controls = {Facts(0, "", Main(), client)};
+        for (HWND c = ::GetWindow(Main(), GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
             char name[32] = {};
             ::GetClassNameA(c, name, sizeof name);
             RECT rect;
             ::GetWindowRect(c, &rect);
             ::MapWindowPoints(HWND_DESKTOP, Main(), reinterpret_cast<POINT*>(&rect), 2);
             // A 16-bit -1 is the resource compiler's id of labels.
-            controls.push_back(
-                Facts(static_cast<short>(::GetDlgCtrlID(c)), name, WindowText(c), rect));
+            controls.push_back(Facts(static_cast<short>(::GetDlgCtrlID(c)), name, c, rect));
         }
         return controls;
     }
 
     void Click(int id) override { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
 
-    void Type(int id, const std::string& text) override {
-        const auto end = static_cast<WPARAM>(::GetWindowTextLengthA(Item(id)));
-        ::SendMessageA(Item(id), EM_SETSEL, end, end);
-        for (const char c : text) {
-            ::SendMessageA(Item(id), WM_CHAR, static_cast<unsigned char>(c), 1);
-        }
-    }
-
-    // The key is posted as the keyboard sends it to the focused control; posted messages come
-    // before the next timer tick, which ends a run that is still going.
+    // A fresh dialog runs modally. The key is posted as the keyboard sends it to the focused
+    // control; posted messages come before the next timer tick, which ends a run still going.
     bool KeyEndsRun(int id, Key key) override {
         constexpr INT_PTR kStillRunning = -7;
         DiffDialog dialog;
         Win32MainDialog window(dialog);
         bool pressed = false;
-        const auto holdCtrl = [](bool down) {
-            BYTE keys[256] = {};
-            keys[VK_CONTROL] = down ? 0x80 : 0;
-            ::SetKeyboardState(keys);
-        };
         tick = [&] {
             const HWND main = window.Window();
-            if (main != nullptr && pressed) {
+            const HWND target = ::GetDlgItem(main, id);
+            const WPARAM vk = key == Key::kEscape ? VK_ESCAPE : VK_RETURN;
+            // The keypad's Enter is the extended one.
+            const LPARAM extended = key == Key::kKeypadEnter ? 0x01000000 : 0;
+            if (pressed) {
                 ::EndDialog(main, kStillRunning);
-            } else if (main != nullptr) {
-                const HWND target = ::GetDlgItem(main, id);
+            } else if (key == Key::kCloseBox) {
+                ::PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
+            } else {
                 ::SendMessageA(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
-                holdCtrl(key == Key::kCtrlEnter);
-                const UINT vk = key == Key::kEscape ? VK_ESCAPE : VK_RETURN;
-                // The keypad's Enter is the extended one.
-                const LPARAM extended = key == Key::kKeypadEnter ? 0x01000000 : 0;
-                if (key == Key::kCloseBox) {
-                    ::PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0);
-                } else {
-                    ::PostMessageA(target, WM_KEYDOWN, vk, 1 | extended);
-                    ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001 | extended);
-                }
-                pressed = true;
+                ::PostMessageA(target, WM_KEYDOWN, vk, 1 | extended);
+                ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001 | extended);
             }
+            pressed = true;
         };
-        const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &OnTick);
+        const UINT_PTR timer =
+            ::SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) { tick(); });
         const INT_PTR result = window.RunModal();
         ::KillTimer(nullptr, timer);
-        holdCtrl(false);
         EXPECT_NE(result, -1) << "no dialog";
         return result != kStillRunning;
     }
@@ -116,17 +86,14 @@ class Win32DialogDriver : public DialogDriver {
         for (const std::string& path : paths) {
             names += path + '\0';
         }
-        const HGLOBAL drop =
-            ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + names.size() + 1);
+        const HGLOBAL drop = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() + 1);
         auto* header = static_cast<DROPFILES*>(::GlobalLock(drop));
         header->pFiles = sizeof(DROPFILES);
         std::memcpy(header + 1, names.data(), names.size());
         HWND target = Item(id);
         if ((::GetWindowLongPtrA(target, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) == 0) {
-            RECT rect;
-            ::GetWindowRect(target, &rect);
-            header->pt = {rect.left + 2, rect.top + 2};
-            ::ScreenToClient(Main(), &header->pt);
+            header->pt = {2, 2};
+            ::MapWindowPoints(target, Main(), &header->pt, 1);
             target = Main();
         }
         ::GlobalUnlock(drop);
@@ -135,31 +102,28 @@ class Win32DialogDriver : public DialogDriver {
             << "the drop on " << id << " was not released";
     }
 
-    bool ResultBarShown(bool horizontal) override {
-        return (::GetWindowLongPtrA(Item(IDC_RESULT), GWL_STYLE) &
-                (horizontal ? WS_HSCROLL : WS_VSCROLL)) != 0;
+    std::pair<bool, bool> ResultBars() override {
+        const LONG_PTR style = ::GetWindowLongPtrA(Item(IDC_RESULT), GWL_STYLE);
+        return {(style & WS_HSCROLL) != 0, (style & WS_VSCROLL) != 0};
     }
 
     bool ResultFontIsFixedPitch() override {
         const HWND box = Item(IDC_RESULT);
         const HDC dc = ::GetDC(box);
         ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(box, WM_GETFONT, 0, 0)));
-        SIZE narrow = {}, wide = {};
-        ::GetTextExtentPoint32A(dc, "iiiiii", 6, &narrow);
-        ::GetTextExtentPoint32A(dc, "MMMMMM", 6, &wide);
+        TEXTMETRICA metrics = {};
+        ::GetTextMetricsA(dc, &metrics);
         ::ReleaseDC(box, dc);
-        return narrow.cx == wide.cx;
+        // The flag is named the wrong way round: it marks a variable pitch.
+        return (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0;
     }
 
+    // The build's path, which Wine reads on the current drive, Z:, where the Unix root is.
     std::string HeadlessReport(const std::string& first, const std::string& second) override {
         const TempDir dir;
         const std::string report = dir.File("report.txt");
-        // A path of the build as Windows sees it: Wine maps the Unix root to Z:.
-        std::string program = TANDREL_EXE;
-        std::replace(program.begin(), program.end(), '/', '\\');
-        program = program[0] == '\\' ? "Z:" + program : program;
         const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
-        EXPECT_EQ(_spawnl(_P_WAIT, program.c_str(), "tandrel.exe", quoted(first).c_str(),
+        EXPECT_EQ(_spawnl(_P_WAIT, TANDREL_EXE, "tandrel.exe", quoted(first).c_str(),
                           quoted(second).c_str(), quoted(report).c_str(), nullptr),
                   0);
         return ReadFileText(report);
@@ -169,19 +133,16 @@ class Win32DialogDriver : public DialogDriver {
     HWND Main() const { return window_.Window(); }
     HWND Item(int id) const { return ::GetDlgItem(Main(), id); }
 
-    // A rectangle of the dialog's client area in dialog units, which map to pixels through the
-    // dialog font's base units.
-    ControlFacts Facts(int id, std::string className, std::string text, RECT r) const {
+    // A window's facts, its rectangle in the dialog's client area in dialog units, which map to
+    // pixels through the dialog font's base units.
+    ControlFacts Facts(int id, std::string className, HWND window, RECT r) const {
+        char text[64] = {};
+        ::GetWindowTextA(window, text, sizeof text);
         RECT base = {0, 0, 4, 8};
         ::MapDialogRect(Main(), &base);
-        const LONG bx = base.right, by = base.bottom;
-        return {id,
-                className,
-                text,
-                ::MulDiv(r.left, 4, bx),
-                ::MulDiv(r.top, 8, by),
-                ::MulDiv(r.right - r.left, 4, bx),
-                ::MulDiv(r.bottom - r.top, 8, by)};
+        const auto x = [&](LONG pixels) { return ::MulDiv(pixels, 4, base.right); };
+        const auto y = [&](LONG pixels) { return ::MulDiv(pixels, 8, base.bottom); };
+        return {id, className, text, x(r.left), y(r.top), x(r.right - r.left), y(r.bottom - r.top)};
     }
 
     Win32MainDialog window_{dialog_};
