@@ -26,7 +26,8 @@ int64_t RunProcess(const std::string& commandLine, const std::string& workDir) {
     std::string program = TANDREL_EXE;
     std::replace(program.begin(), program.end(), '/', '\\');
     program = program.rfind('\\', 0) == 0 ? "Z:" + program : program;
-    STARTUPINFOA startup = {sizeof(startup)};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
     PROCESS_INFORMATION info = {};
     // CreateProcessA may write into the command-line buffer, so it gets a copy of its own.
     std::string line = commandLine;

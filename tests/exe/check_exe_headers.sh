@@ -79,5 +79,4 @@ lacks "$manifest" "DPI awareness: per monitor, expected system" 'PerMonitor|<dpi
 lacks "$manifest" "manifest depends on the common controls version 6" 'Common-Controls'
 
 [ "$failures" = 0 ] || exit 1
-echo "ok: $exe is $kind, GUI, system imports only, version $version, icon group 128, dialog 102," \
-    "manifest"
+echo "ok: $exe is $kind, GUI, system imports only, version $version, with its resources"

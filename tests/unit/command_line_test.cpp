@@ -36,7 +36,7 @@ TEST(CommandLine, WindowsTextSplitsIntoThreeTokens) {
         {"t.exe a \"b c", true, "a", "b c", "", false},  // unclosed: runs to the end
         {"t.exe a \"", true, "a", "", "", false},
         {"t.exe \"x\"y b", true, "x\"y", "b", "", false},
-        {"t.exe a\"\" b", true, "a\"", "b", "", false},  // one quote at each end only
+        {"t.exe \"\"a\"\" b", true, "\"a\"", "b", "", false},  // one quote at each end only
         {"t.exe p\"q r\"s t", true, "p\"q r\"s", "t", "", false},
     };
     for (const Case& c : cases) {

@@ -32,8 +32,8 @@ class ComparisonTest : public ::testing::Test {
 // The result box replaced once, separator off; then short names, the part after the last
 // separator. (The file mode's example runs through the real program in the command-line tests.)
 TEST_F(ComparisonTest, WorkedExampleInDialogMode) {
-    const std::string a = dir_.Write("a.bin", Bytes{0x41, 0x42, 0x43, 0x44});
-    const std::string b = dir_.Write("b.bin", Bytes{0x41, 0x58, 0x59, 0x44});
+    const std::string a = dir_.Write("a.bin", "ABCD");
+    const std::string b = dir_.Write("b.bin", "AXYD");
     test::FakeResultBox box;
     box.text = "the previous comparison";
     box.spaceSeparator = false;
@@ -51,14 +51,16 @@ TEST_F(ComparisonTest, WorkedExampleInDialogMode) {
 
 // Against the plain byte-by-byte walk: sizes, runs at the edges, a run of more text than the
 // report buffer holds, runs across the 64 KiB read pieces and the 16 MiB chunk edge, and the
-// RVA and VA lines of images (in the headers, a section holding the headers, a PE32 VA that
-// wraps, the first of overlapping sections, one with no raw data, one whose end wraps, a PE32+
-// VA past 4 GiB).
+// RVA and VA lines of images (in the headers, at a section's last byte and just past it, a section
+// holding the headers, a PE32 VA that wraps, the first of overlapping sections, one with no raw
+// data, one whose end wraps, a PE32+ VA past 4 GiB).
 TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     const Bytes zeros(0xAC, 0);
     const Bytes big(kSixteenMiB + 64, 0x11);
-    const Bytes pe32 =
-        PeBuilder().Section(0x1000, 0x200, 0x400).Section(0x3000, 0x100, 0x600).Build();
+    const Bytes pe32 = PeBuilder{.fileSize = 0x800}
+                           .Section(0x1000, 0x200, 0x400)
+                           .Section(0x3000, 0x100, 0x600)
+                           .Build();
     const Bytes headers = PeBuilder().ImageBase(0xFFFFF000).Section(0x1000, 0x400, 0).Build();
     const Bytes overlaps = PeBuilder{.fileSize = 0x800}
                                .Section(0x1000, 0x200, 0x400)
@@ -73,12 +75,11 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
         {Bytes(5000, 0x5A), Bytes(5000, 0x5A)},
         {{0, 1, 2, 3, 4}, {0, 9, 2, 9, 9}},
         {zeros, With(zeros, 0xAB, 0xAC, 0xFF)},
-        {Bytes(100, 7), With(Bytes(200, 7), 99, 151, 1)},
-        {With(Bytes(200, 7), 0, 100, 1), Bytes(100, 7)},
+        {Bytes(100, 7), With(Bytes(200, 7), 99, 151, 1)},  // a run up to the minimum
         {Bytes(110000, 0), Bytes(110000, 0xEE)},
         {big, With(With(With(big, 65534, 65537, 0), 131071, 131072, 0), kSixteenMiB - 3,
                    kSixteenMiB + 64, 0)},
-        {pe32, With(With(pe32, 0x3FF, 0x401, 0), 0x6FF, 0x700, 0)},
+        {pe32, With(With(With(pe32, 0x3FF, 0x401, 0), 0x6FE, 0x6FF, 0), 0x700, 0x701, 1)},
         {headers, With(headers, 0x3FF, 0x400, 0x30)},
         {overlaps, With(With(overlaps, 0x5FF, 0x601, 0), 0x6FF, 0x701, 1)},
         {overlaps, With(overlaps, 0x50, 0x51, 1)},
