@@ -29,31 +29,11 @@ class ComparisonTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
-// The result box replaced once, separator off; then short names, the part after the last
-// separator. (The file mode's example runs through the real program in the command-line tests.)
-TEST_F(ComparisonTest, WorkedExampleInDialogMode) {
-    const std::string a = dir_.Write("a.bin", "ABCD");
-    const std::string b = dir_.Write("b.bin", "AXYD");
-    test::FakeResultBox box;
-    box.text = "the previous comparison";
-    box.spaceSeparator = false;
-    PeImageInfo peImage;
-    EXPECT_TRUE(RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr));
-    EXPECT_EQ(box.text, "Comparing " + a + "\r\n and " + b +
-                            "\r\nWarning: not a PE file!\r\n\r\nFile offset = 1\r\nBytes Size "
-                            "(dec) = 2\r\nFirst file bytes: \r\n4243\r\nSecond file bytes: "
-                            "\r\n5859\r\n");
-    EXPECT_EQ(box.replaceCount + box.scrollBarUpdates, 2);
-    box.shortNames = true;
-    RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr);
-    EXPECT_EQ(box.text.substr(0, 46), "Comparing a.bin\r\n and b.bin\r\nWarning: not a PE");
-}
-
-// Against the plain byte-by-byte walk: sizes, runs at the edges, a run of more text than the
-// report buffer holds, runs across the 64 KiB read pieces and the 16 MiB chunk edge, and the
-// RVA and VA lines of images (in the headers, at a section's last byte and just past it, a section
-// holding the headers, a PE32 VA that wraps, the first of overlapping sections, one with no raw
-// data, one whose end wraps, a PE32+ VA past 4 GiB).
+// Against the plain byte-by-byte walk, in file mode and in dialog mode: sizes, runs at the edges, a
+// run of more text than the report buffer holds, runs across the 64 KiB read pieces and the 16 MiB
+// chunk edge, and the RVA and VA lines of images (in the headers, at a section's last byte and just
+// past it, a section holding the headers, a PE32 VA that wraps, the first of overlapping sections,
+// one with no raw data, one whose end wraps, a PE32+ VA past 4 GiB).
 TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     const Bytes zeros(0xAC, 0);
     const Bytes big(kSixteenMiB + 64, 0x11);
@@ -73,6 +53,7 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     const std::pair<Bytes, Bytes> cases[] = {
         {{}, {}},
         {Bytes(5000, 0x5A), Bytes(5000, 0x5A)},
+        {{'A', 'B', 'C', 'D'}, {'A', 'X', 'Y', 'D'}},
         {{0, 1, 2, 3, 4}, {0, 9, 2, 9, 9}},
         {zeros, With(zeros, 0xAB, 0xAC, 0xFF)},
         {Bytes(100, 7), With(Bytes(200, 7), 99, 151, 1)},  // a run up to the minimum
@@ -90,18 +71,29 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     for (const auto& [first, second] : cases) {
         const std::string a = dir_.Write("a.bin", first);
         const std::string b = dir_.Write("b.bin", second);
+        const std::string x(first.begin(), first.end()), y(second.begin(), second.end());
         bool ok = false;
         report = test::FileModeReport(a, b, dir_, &ok);
         EXPECT_TRUE(ok);
         Bytes chunk = first;
         chunk.resize(first.size() + 4096);
         PeImageInfo image;
-        const bool isPe = ParsePeHeader(image, chunk.data(), chunk.size(), first.size());
-        images += isPe;
-        EXPECT_EQ(report, Lines(test::ReferenceReport(a, b, {first.begin(), first.end()},
-                                                      {second.begin(), second.end()}, true,
-                                                      isPe ? &image : nullptr)))
-            << first.size();
+        const PeImageInfo* isPe =
+            ParsePeHeader(image, chunk.data(), chunk.size(), first.size()) ? &image : nullptr;
+        images += isPe != nullptr;
+        EXPECT_EQ(report, Lines(test::ReferenceReport(a, b, x, y, true, isPe))) << x.size();
+        // In the result box, with the other options, cut at 299,999 characters.
+        test::FakeResultBox box;
+        box.text = "the previous comparison";
+        box.spaceSeparator = false;
+        box.shortNames = true;
+        PeImageInfo peImage;
+        EXPECT_TRUE(RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr));
+        EXPECT_EQ(box.text,
+                  Lines(test::ReferenceReport("a.bin", "b.bin", x, y, false, isPe), "\r\n")
+                      .substr(0, 299999))
+            << x.size();
+        EXPECT_EQ(box.replaceCount + box.scrollBarUpdates, 2);
     }
     EXPECT_EQ(images, 5);
     // The section fields as the image declares them, whatever the reader made of them.
