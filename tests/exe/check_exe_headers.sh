@@ -18,35 +18,28 @@ mismatch() {
 }
 
 # has TEXT LABEL PATTERN: TEXT holds a line matching the extended regular expression PATTERN.
+# lacks TEXT LABEL PATTERN: it holds none (case ignored).
 has() {
     printf '%s\n' "$1" | grep -Eq -- "$3" || mismatch "$2 (no line matching: $3)"
 }
+lacks() {
+    ! printf '%s\n' "$1" | grep -Eqi -- "$3" || mismatch "$2"
+}
 
-[ -f "$exe" ] || { echo "MISMATCH: no file $exe"; exit 1; }
 case $kind in
-    pe32) magic=010b machine=014c format=pei-i386 ;;
-    pe32+) magic=020b machine=8664 format=pei-x86-64 ;;
+    pe32) magic=010b format=pei-i386 ;;
+    pe32+) magic=020b format=pei-x86-64 ;;
     *) echo "usage: $0 EXE pe32|pe32+ VERSION OBJDUMP WINDRES" >&2; exit 2 ;;
 esac
 
-# The machine field follows the "PE\0\0" signature, whose offset is stored at 0x3C.
-pe_offset=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
-found_machine=$(od -An -tx2 -j$((pe_offset + 4)) -N2 "$exe" | tr -d ' ')
-[ "$found_machine" = "$machine" ] || mismatch "machine: expected $machine, found $found_machine"
-
+# The file format objdump names is that of the machine field.
 headers=$("$objdump" -p "$exe") || { echo "MISMATCH: $objdump cannot read $exe"; exit 1; }
-has "$headers" "file format" "file format $format\$"
+has "$headers" "machine" "file format $format\$"
 has "$headers" "optional header magic" "^Magic[[:space:]]+$magic[[:space:]]"
 has "$headers" "subsystem" "^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)"
-
-system_dlls="kernel32.dll user32.dll gdi32.dll comdlg32.dll comctl32.dll shell32.dll advapi32.dll msvcrt.dll"
-for dll in $(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p'); do
-    lower=$(printf '%s' "$dll" | tr 'A-Z' 'a-z')
-    case " $system_dlls " in
-        *" $lower "*) ;;
-        *) mismatch "imports: $dll is not a system DLL" ;;
-    esac
-done
+others=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | grep -Eivx \
+    '(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|msvcrt)\.dll')
+[ -z "$others" ] || mismatch "imports: not system DLLs:" $others
 
 resources=$("$windres" -i "$exe" -O rc 2>/dev/null) || {
     echo "MISMATCH: $windres cannot read the resources of $exe"
@@ -63,38 +56,27 @@ has "$resources" "translation" "VALUE \"Translation\", 0x409, 1200\$"
 tables=$(printf '%s\n' "$resources" | grep -Ec 'BLOCK "[0-9A-Fa-f]{8}"')
 [ "$tables" = 1 ] || mismatch "string tables: expected 1, found $tables"
 has "$resources" "string table language" 'BLOCK "040904[Bb]0"'
+has "$resources" "main dialog" "^102 DIALOGEX 0, 0, 320, 248\$"
+has "$resources" "dialog caption" '^CAPTION "Tandrel 3\.0"$'
 
 # windres prints the icon group as its count, then per image "width height colours pad"
 # (octal escapes), planes and bits per pixel.
 group=$(printf '%s\n' "$resources" | sed -n '/^128 14 /,/^END/p')
-[ -n "$group" ] || mismatch "icon group 128 missing"
-has "$group" "icon group size" "^[[:space:]]*0, 1, 2,"
+has "$group" "icon group 128 of two images" "^[[:space:]]*0, 1, 2,"
 has "$group" "32 by 32 icon in 16 colours" '"\\040\\040\\020\\000", 1, 4,'
 has "$group" "16 by 16 icon in 16 colours" '"\\020\\020\\020\\000", 1, 4,'
 
 # The manifest is resource 1 of type 24, which windres prints as quoted lines with doubled quotes.
 manifest=$(printf '%s\n' "$resources" | sed -n '/^1 24 /,/^END/p' | sed 's/""/"/g')
-if [ -z "$manifest" ]; then
-    mismatch "application manifest (resource 1, type 24) missing"
-else
-    has "$manifest" "execution level" '<requestedExecutionLevel level="asInvoker"'
-    for os in e2011457-1546-43c5-a5fe-008deee3d3f0:Vista 35138b9a-5d96-4fbd-8e2d-a2440225f93a:7 \
-        4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38:8 1f676c76-80e1-4239-95bb-83d0f6d0da78:8.1 \
-        8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a:10/11; do
-        has "$manifest" "supported OS Windows ${os#*:}" "<supportedOS Id=\"\\{${os%%:*}\\}\""
-    done
-    has "$manifest" "system DPI awareness" '<dpiAware[^>]*>true</dpiAware>'
-    if printf '%s\n' "$manifest" | grep -Eqi 'PerMonitor|<dpiAwareness'; then
-        mismatch "DPI awareness: per monitor, expected system"
-    fi
-    if printf '%s\n' "$manifest" | grep -qi 'Common-Controls'; then
-        mismatch "manifest depends on the common controls version 6"
-    fi
-fi
-
-has "$resources" "main dialog" "^102 DIALOGEX 0, 0, 320, 248\$"
-has "$resources" "dialog caption" '^CAPTION "Tandrel 3\.0"$'
+has "$manifest" "execution level" '<requestedExecutionLevel level="asInvoker"'
+for os in e2011457-1546-43c5-a5fe-008deee3d3f0:Vista 35138b9a-5d96-4fbd-8e2d-a2440225f93a:7 \
+    4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38:8 1f676c76-80e1-4239-95bb-83d0f6d0da78:8.1 \
+    8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a:10/11; do
+    has "$manifest" "supported OS Windows ${os#*:}" "<supportedOS Id=\"\\{${os%%:*}\\}\""
+done
+has "$manifest" "system DPI awareness" '<dpiAware[^>]*>true</dpiAware>'
+lacks "$manifest" "DPI awareness: per monitor, expected system" 'PerMonitor|<dpiAwareness'
+lacks "$manifest" "manifest depends on the common controls version 6" 'Common-Controls'
 
 [ "$failures" = 0 ] || exit 1
-echo "ok: $exe is $kind, GUI, system imports only, version $version, icon group 128, dialog 102," \
-    "manifest"
+echo "ok: $exe is $kind, GUI, system imports only, version $version, with its resources"

@@ -2,6 +2,7 @@
 // filled in, each can be set to any value, bad ones included.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -28,7 +29,45 @@ struct PeBuilder {
         sections.insert(sections.end(), {virtualAddress, sizeOfRawData, pointerToRawData});
         return *this;
     }
-    Bytes Build() const;
+    Bytes Build() const {
+        const bool plus = magic == 0x20B;
+        const uint16_t optionalSize = sizeOfOptionalHeader.value_or(plus ? 0xF0 : 0xE0);
+        // A negative SizeOfOptionalHeader puts the table before the optional header.
+        const int64_t tableStart = int64_t{lfanew} + 24 + static_cast<int16_t>(optionalSize);
+        const size_t count = sections.size() / 3;
+        int64_t end = std::max<int64_t>(tableStart + 40 * int64_t(count), int64_t{lfanew} + 120);
+        for (size_t k = 0; k < count; ++k) {
+            end = std::max<int64_t>(end, int64_t{sections[3 * k + 2]} + sections[3 * k + 1]);
+        }
+        Bytes bytes(fileSize.value_or(static_cast<size_t>(end)), 0);
+        // Raw data gets a recognisable filler; the header fields written after it win where a
+        // section holds the headers. Fields are written only where they fall inside the file.
+        for (size_t k = 0; k < count; ++k) {
+            for (uint64_t at = sections[3 * k + 2];
+                 at < uint64_t{sections[3 * k + 2]} + sections[3 * k + 1] && at < bytes.size();
+                 ++at) {
+                bytes[at] = static_cast<uint8_t>(0x90 + (at & 7));
+            }
+        }
+        auto put = [&](int64_t at, uint64_t value, int width) {
+            for (int k = 0; k < width && at >= 0 && size_t(at) + width <= bytes.size(); ++k) {
+                bytes[at + k] = static_cast<uint8_t>(value >> (8 * k));
+            }
+        };
+        put(0, mz ? 'M' | 'Z' << 8 : 0, 2);
+        put(60, lfanew, 4);
+        put(lfanew, 'P' | 'E' << 8, 4);
+        put(lfanew + 6, numberOfSections.value_or(static_cast<uint16_t>(count)), 2);
+        put(lfanew + 20, optionalSize, 2);
+        put(lfanew + 24, magic, 2);
+        put(lfanew + (plus ? 48 : 52), imageBase, plus ? 8 : 4);
+        for (size_t k = 0; k < count; ++k) {
+            for (int field = 0; field < 3; ++field) {
+                put(tableStart + 40 * int64_t(k) + 12 + 4 * field, sections[3 * k + field], 4);
+            }
+        }
+        return bytes;
+    }
 };
 
 }  // namespace tandrel::test

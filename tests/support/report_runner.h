@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdio>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,20 +51,6 @@ inline Bytes OneByteRuns(size_t count, size_t size) {
         bytes[2 * k] = 1;
     }
     return bytes;
-}
-
-// The run count whose report, as lengthWith(runs) measures it, is at most target and less than
-// 100 characters short of it; that length goes into length. Each one-byte run adds a record of
-// fewer than 100 characters, so single steps reach that window.
-inline size_t RunsJustUnder(size_t target, const std::function<size_t(size_t)>& lengthWith,
-                            size_t& length) {
-    size_t runs = 3000 * (target - 50) / lengthWith(3000);
-    while ((length = lengthWith(runs)) > target) {
-        --runs;
-    }
-    for (; target - length >= 100; length = lengthWith(++runs)) {
-    }
-    return runs;
 }
 
 using ReportLines = std::vector<std::string>;

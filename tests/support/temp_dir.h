@@ -1,8 +1,12 @@
 // A folder of its own for each test, removed with everything in it when the test ends.
 #pragma once
 
+#include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,26 +16,44 @@ using Bytes = std::vector<uint8_t>;
 
 class TempDir {
   public:
-    TempDir();
+    TempDir() {
+        static std::atomic<unsigned> counter{0};
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path_ = std::filesystem::temp_directory_path() /
+                ("tandrel-test-" + std::to_string(stamp) + "-" + std::to_string(counter++));
+        std::filesystem::create_directories(path_);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
-    ~TempDir();
+    ~TempDir() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
 
     const std::filesystem::path& Path() const { return path_; }
-    // The full path of a name inside the folder, as a byte string.
-    std::string File(const std::string& name) const;
+    // The full path of a name inside the folder, as a byte string. Names may be written with "/"
+    // on every platform; reports show the native spelling.
+    std::string File(const std::string& name) const {
+        return (path_ / name).make_preferred().string();
+    }
     // Writes the bytes to a file in the folder and returns its full path.
     std::string Write(const std::string& name, const Bytes& bytes) const {
         return Write(name, std::string(bytes.begin(), bytes.end()));
     }
-    std::string Write(const std::string& name, const std::string& text) const;
+    std::string Write(const std::string& name, const std::string& text) const {
+        std::ofstream(File(name), std::ios::binary) << text;
+        return File(name);
+    }
 
   private:
     std::filesystem::path path_;
 };
 
 // The whole content of a file; empty when it cannot be read.
-std::string ReadFileText(const std::string& path);
-bool FileExists(const std::string& path);
+inline std::string ReadFileText(const std::string& path) {
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
+}
 
 }  // namespace tandrel::test
