@@ -6,6 +6,49 @@
 #include "engine/byte_scan.h"
 
 namespace tandrel {
+namespace {
+
+// One chunk's comparison in place: plain data only, since a fault leaves it by a jump.
+struct WindowScan {
+    const uint8_t* files[2];  // the two windows, or the first file's whole copy in chunk[0]
+    uint8_t* chunk[2];
+    size_t length;
+    size_t pieceSize;
+    bool firstInChunk;  // chunk[0] already holds the whole first file
+    ChunkPair::Segment* segments;
+    size_t segmentCount;
+};
+
+// Copies the first window whole into the first chunk buffer.
+void CopyFirstWindow(void* context) {
+    auto& scan = *static_cast<WindowScan*>(context);
+    if (scan.length > 0) {
+        std::memcpy(scan.chunk[0], scan.files[0], scan.length);
+    }
+}
+
+// Compares the windows piece by piece; pieces that differ are copied into the chunk buffers and
+// listed, adjacent ones joined.
+void ScanWindows(void* context) {
+    auto& scan = *static_cast<WindowScan*>(context);
+    for (size_t at = 0; at < scan.length; at += scan.pieceSize) {
+        const size_t count = std::min(scan.pieceSize, scan.length - at);
+        if (std::memcmp(scan.files[0] + at, scan.files[1] + at, count) == 0) {
+            continue;
+        }
+        if (!scan.firstInChunk) {
+            std::memcpy(scan.chunk[0] + at, scan.files[0] + at, count);
+        }
+        std::memcpy(scan.chunk[1] + at, scan.files[1] + at, count);
+        if (scan.segmentCount > 0 && scan.segments[scan.segmentCount - 1].end == at) {
+            scan.segments[scan.segmentCount - 1].end = at + count;
+        } else {
+            scan.segments[scan.segmentCount++] = {at, at + count};
+        }
+    }
+}
+
+}  // namespace
 
 ChunkPair::ChunkPair()
     : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)},
@@ -43,6 +86,17 @@ bool ChunkPair::ReadChunk() {
     compareLength_ = 0;
     const bool keepFirstWhole = firstChunk_;
     firstChunk_ = false;
+    if (mapping_) {
+        if (MapWindows(keepFirstWhole)) {
+            return CompareWindows(keepFirstWhole);
+        }
+        // Nothing has been read at the first chunk, so reading starts at the beginning; later
+        // the read position no longer matches the chunk, which then counts as a failed read.
+        mapping_ = false;
+        if (!keepFirstWhole) {
+            return false;
+        }
+    }
 
     size_t got[2] = {0, 0};
     bool ended[2] = {false, false};
@@ -88,6 +142,66 @@ bool ChunkPair::ReadChunk() {
         got[1] += count[1];
     }
     return true;
+}
+
+bool ChunkPair::MapWindows(bool keepFirstWhole) {
+    if (!keepFirstWhole) {
+        offset_ += kChunkSize;
+    }
+    size_t length[2];
+    for (int k = 0; k < 2; ++k) {
+        length[k] = sizes_[k] > offset_
+                        ? static_cast<size_t>(std::min<uint64_t>(sizes_[k] - offset_, kChunkSize))
+                        : 0;
+    }
+    const size_t both = std::min(length[0], length[1]);
+    if (!windows_[0].Map(files_[0], offset_, keepFirstWhole ? length[0] : both) ||
+        !windows_[1].Map(files_[1], offset_, both)) {
+        windows_[0].Unmap();
+        return false;
+    }
+    if (both == kChunkSize) {
+        const uint64_t next = offset_ + kChunkSize;
+        for (int k = 0; k < 2; ++k) {
+            MappedWindow::Prefetch(files_[k], next,
+                                   static_cast<size_t>(std::min<uint64_t>(
+                                       std::min(sizes_[0], sizes_[1]) - next, kChunkSize)));
+        }
+    }
+    compareLength_ = both;
+    return true;
+}
+
+bool ChunkPair::CompareWindows(bool keepFirstWhole) {
+    WindowScan scan = {{windows_[0].Data(), windows_[1].Data()},
+                       {chunks_[0].Data(), chunks_[1].Data()},
+                       windows_[0].Size(),
+                       kPieceSize,
+                       keepFirstWhole,
+                       nullptr,
+                       0};
+    bool intact = true;
+    if (keepFirstWhole) {
+        // The copy stands in for the first window, which is released before the second is read.
+        intact = RunGuardedRead(CopyFirstWindow, &scan);
+        windows_[0].Unmap();
+        scan.files[0] = chunks_[0].Data();
+    } else if (offset_ == kChunkSize) {
+        // The header reader is done with the whole first chunk.
+        chunks_[0].ReleasePages();
+    }
+    // The segment list was reserved for every piece of a chunk, so the scan never allocates.
+    segments_.resize(kChunkSize / kPieceSize);
+    scan.segments = segments_.data();
+    scan.length = compareLength_;
+    intact = intact && RunGuardedRead(ScanWindows, &scan);
+    windows_[0].Unmap();
+    windows_[1].Unmap();
+    segments_.resize(intact ? scan.segmentCount : 0);
+    if (!intact) {
+        compareLength_ = 0;
+    }
+    return intact;
 }
 
 }  // namespace tandrel

@@ -7,12 +7,15 @@
 
 #include "platform/chunk_buffer.h"
 #include "platform/input_file.h"
+#include "platform/mapped_window.h"
 
 namespace tandrel {
 
 inline constexpr size_t kChunkSize = 16777216;
 
-// Each chunk is read in small pieces through two staging buffers that stay in the processor's
+// On Linux each chunk is a window of each file mapped into memory and compared in place, in
+// pieces; where a file cannot be mapped, both are read with read() as on Windows. Each chunk is
+// read in small pieces through two staging buffers that stay in the processor's
 // cache. A piece that is equal in both files is finished there; only pieces that hold a
 // difference are copied to their places in the chunk buffers, where the records read them.
 // Equal stretches so cost one pass over the page cache instead of a trip through 32 MiB of
@@ -30,8 +33,8 @@ class ChunkPair {
     // Opens both files; false when either cannot be opened or a buffer cannot be had.
     bool Open(const char* firstPath, const char* secondPath);
 
-    // Reads the next chunk of both files. Returns false when a read fails; the chunk then has
-    // nothing to compare.
+    // Reads the next chunk of both files. Returns false when a read fails or a mapped file was
+    // truncated under it; the chunk then has nothing to compare.
     bool ReadChunk();
 
     uint64_t FirstSize() const { return sizes_[0]; }
@@ -50,6 +53,11 @@ class ChunkPair {
     static constexpr size_t kPieceSize = 65536;
 
     void AddPiece(size_t begin, size_t end);
+    // Maps the current chunk's windows and sets the compare length; false when either file
+    // cannot be mapped.
+    bool MapWindows(bool keepFirstWhole);
+    // Compares the mapped windows in place and unmaps them; false when a file was truncated.
+    bool CompareWindows(bool keepFirstWhole);
 
     InputFile files_[2];
     uint64_t sizes_[2] = {0, 0};
@@ -58,6 +66,11 @@ class ChunkPair {
     ChunkBuffer pieces_[2];
     size_t compareLength_ = 0;
     bool firstChunk_ = true;
+    // Reading through mapped windows until a window cannot be mapped; offset_ is where the
+    // current chunk starts.
+    bool mapping_ = true;
+    uint64_t offset_ = 0;
+    MappedWindow windows_[2];
     std::vector<Segment> segments_;
 };
 

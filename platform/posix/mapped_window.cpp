@@ -1,0 +1,51 @@
+#include "platform/mapped_window.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+
+namespace tandrel {
+
+MappingSeam& TestMappingSeam() {
+    static MappingSeam seam;
+    return seam;
+}
+
+bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
+    Unmap();
+    if (size == 0) {
+        return true;
+    }
+    const MappingSeam& seam = TestMappingSeam();
+    if (!file.IsOpen() || (seam.allowMap != nullptr && !seam.allowMap(offset))) {
+        return false;
+    }
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, static_cast<int>(file.handle_),
+                        static_cast<off_t>(offset));
+    if (view == MAP_FAILED) {
+        return false;
+    }
+    ::madvise(view, size, MADV_SEQUENTIAL);
+    data_ = static_cast<const uint8_t*>(view);
+    size_ = size;
+    if (seam.windowMapped != nullptr) {
+        seam.windowMapped(offset);
+    }
+    return true;
+}
+
+void MappedWindow::Unmap() {
+    if (data_ != nullptr) {
+        ::munmap(const_cast<uint8_t*>(data_), size_);
+        data_ = nullptr;
+        size_ = 0;
+    }
+}
+
+void MappedWindow::Prefetch(const InputFile& file, uint64_t offset, size_t size) {
+    if (file.IsOpen() && size > 0) {
+        ::posix_fadvise(static_cast<int>(file.handle_), static_cast<off_t>(offset),
+                        static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+    }
+}
+
+}  // namespace tandrel
