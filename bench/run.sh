@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the optimised program and runs the benchmarks against GNU cmp on data made here.
-# Usage: bench/run.sh [runs]   (the data, about 2.2 GiB, goes to build/bench-data)
+# Usage: bench/run.sh [runs]   (the data, about 2.2 GiB written anew each run, goes to
+# build/bench-data; run as root, it also times the identical pair with the page cache dropped)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # GNU time measures the peak memory.
@@ -8,7 +9,7 @@ cd "$(dirname "$0")/.."
 cmake --preset linux-release -DTANDREL_BUILD_BENCH=ON >/dev/null
 cmake --build build/linux-release -j2 >/dev/null
 python3 bench/compare_with_cmp.py --tandrel build/linux-release/app/tandrel \
-    --data build/bench-data --runs "${1:-5}"
+    --floors build/linux-release/bench --data build/bench-data --runs "${1:-5}"
 # The dialog's comparison up to the 300,000-character stop, where a backend benchmark exists.
 for tool in build/linux-release/bench/qt/*_bench; do
     [ -x "$tool" ] && QT_QPA_PLATFORM=offscreen "$tool"
