@@ -15,38 +15,31 @@
 namespace tandrel {
 namespace {
 
-using test::Bytes;
-using test::Lines;
+struct Case {
+    int refuseCall;         // the mapping to refuse, counted from 1; 0 for none
+    const char* truncated;  // the file cut to toSize when the window at atWindow is mapped
+    uint64_t atWindow;
+    uint64_t toSize;
+    std::vector<const char*> offsets;  // of the one-byte records the report holds
+};
 
-// What the seam does in the case under way: refuse the n-th mapping, or truncate a file when
-// the window at an offset is mapped.
-int refuseCall = 0;
+const Case* active = nullptr;
+std::string activePath;
 int mapCalls = 0;
-std::string truncatePath;
-uint64_t truncateAtWindow = 0;
-uint64_t truncateTo = 0;
 
 bool AllowMap(uint64_t) {
-    return ++mapCalls != refuseCall;
+    return ++mapCalls != active->refuseCall;
 }
 void TruncateWhenMapped(uint64_t offset) {
-    if (!truncatePath.empty() && offset == truncateAtWindow) {
-        std::filesystem::resize_file(truncatePath, truncateTo);
-        truncatePath.clear();
+    if (!activePath.empty() && offset == active->atWindow) {
+        std::filesystem::resize_file(activePath, active->toSize);
+        activePath.clear();
     }
 }
 // Stands for a handler the program had before; a fault it gets is fatal, as by default.
 void EarlierBusHandler(int) {
     std::signal(SIGBUS, SIG_DFL);
 }
-
-struct Case {
-    int refuseCall;
-    const char* truncated;  // "a.bin", "b.bin" or none
-    uint64_t atWindow;
-    uint64_t toSize;
-    std::vector<const char*> offsets;  // of the one-byte records the report holds
-};
 
 TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
     const std::vector<Case> cases = {
@@ -59,34 +52,31 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
     };
     for (const Case& c : cases) {
         for (const bool dialog : {false, true}) {
-            SCOPED_TRACE(testing::Message()
-                         << c.refuseCall << (c.truncated ? c.truncated : "") << c.toSize << dialog);
+            SCOPED_TRACE(testing::Message() << "case " << &c - &cases[0] << ", dialog " << dialog);
             test::TempDir dir;
-            Bytes first(16777216 + 65536, 2);
-            Bytes second = first;
+            test::Bytes first(16777216 + 65536, 2);
+            test::Bytes second = first;
             second[0] = second[16777215] = second[16777216] = 1;
             dir.Write("a.bin", first);
             dir.Write("b.bin", second);
-            refuseCall = c.refuseCall;
+            active = &c;
+            activePath = c.truncated ? dir.File(c.truncated) : "";
             mapCalls = 0;
-            truncatePath = c.truncated ? dir.File(c.truncated) : "";
-            truncateAtWindow = c.atWindow;
-            truncateTo = c.toSize;
             TestMappingSeam() = {AllowMap, TruncateWhenMapped};
             std::signal(SIGBUS, EarlierBusHandler);
 
             const std::string lineEnd = dialog ? "\r\n" : "\n";
             std::string expected;
-            if (!c.offsets.empty() || c.truncated == nullptr) {
-                expected = Lines({"Comparing " + dir.File("a.bin"), " and " + dir.File("b.bin"),
-                                  "Warning: not a PE file!"},
-                                 lineEnd);
+            if (!c.offsets.empty()) {
+                expected = test::Lines({"Comparing " + dir.File("a.bin"),
+                                        " and " + dir.File("b.bin"), "Warning: not a PE file!"},
+                                       lineEnd);
             }
             for (const char* offset : c.offsets) {
                 expected +=
-                    Lines({"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
-                           "First file bytes: ", "02 ", "Second file bytes: ", "01 "},
-                          lineEnd);
+                    test::Lines({"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
+                                 "First file bytes: ", "02 ", "Second file bytes: ", "01 "},
+                                lineEnd);
             }
             std::string report;
             if (dialog) {
