@@ -8,8 +8,13 @@
 namespace tandrel {
 namespace {
 
+// Compared parts of the windows are given back in steps of this size, so that a comparison
+// holds little more than its two chunk buffers in memory.
+constexpr size_t kReleaseStep = 4194304;
+
 // One chunk's comparison in place: plain data only, since a fault leaves it by a jump.
 struct WindowScan {
+    MappedWindow* windows[2];
     const uint8_t* files[2];  // the two windows, or the first file's whole copy in chunk[0]
     uint8_t* chunk[2];
     size_t length;
@@ -22,8 +27,10 @@ struct WindowScan {
 // Copies the first window whole into the first chunk buffer.
 void CopyFirstWindow(void* context) {
     auto& scan = *static_cast<WindowScan*>(context);
-    if (scan.length > 0) {
-        std::memcpy(scan.chunk[0], scan.files[0], scan.length);
+    for (size_t at = 0; at < scan.length; at += kReleaseStep) {
+        const size_t count = std::min(kReleaseStep, scan.length - at);
+        std::memcpy(scan.chunk[0] + at, scan.files[0] + at, count);
+        scan.windows[0]->Release(at, at + count);
     }
 }
 
@@ -32,6 +39,10 @@ void CopyFirstWindow(void* context) {
 void ScanWindows(void* context) {
     auto& scan = *static_cast<WindowScan*>(context);
     for (size_t at = 0; at < scan.length; at += scan.pieceSize) {
+        if (at % kReleaseStep == 0 && at > 0) {
+            scan.windows[0]->Release(at - kReleaseStep, at);
+            scan.windows[1]->Release(at - kReleaseStep, at);
+        }
         const size_t count = std::min(scan.pieceSize, scan.length - at);
         if (std::memcmp(scan.files[0] + at, scan.files[1] + at, count) == 0) {
             continue;
@@ -173,7 +184,8 @@ bool ChunkPair::MapWindows(bool keepFirstWhole) {
 }
 
 bool ChunkPair::CompareWindows(bool keepFirstWhole) {
-    WindowScan scan = {{windows_[0].Data(), windows_[1].Data()},
+    WindowScan scan = {{&windows_[0], &windows_[1]},
+                       {windows_[0].Data(), windows_[1].Data()},
                        {chunks_[0].Data(), chunks_[1].Data()},
                        windows_[0].Size(),
                        kPieceSize,

@@ -24,6 +24,10 @@ class MappedWindow {
     // only under RunGuardedRead.
     bool Map(const InputFile& file, uint64_t offset, size_t size);
     void Unmap();
+    // Gives back the pages of [begin, end) of the window, which stays mapped: reading them
+    // again brings them back. Keeps what a comparison holds in memory to the part of the
+    // window not yet compared.
+    void Release(size_t begin, size_t end);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
 

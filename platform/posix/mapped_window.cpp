@@ -2,6 +2,9 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 namespace tandrel {
 
@@ -38,6 +41,15 @@ void MappedWindow::Unmap() {
         ::munmap(const_cast<uint8_t*>(data_), size_);
         data_ = nullptr;
         size_ = 0;
+    }
+}
+
+void MappedWindow::Release(size_t begin, size_t end) {
+    const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    begin = (begin + page - 1) / page * page;
+    end = std::min(end, size_) / page * page;
+    if (data_ != nullptr && begin < end) {
+        ::madvise(const_cast<uint8_t*>(data_) + begin, end - begin, MADV_DONTNEED);
     }
 }
 

@@ -15,6 +15,8 @@ bool MappedWindow::Map(const InputFile&, uint64_t, size_t) {
 
 void MappedWindow::Unmap() {}
 
+void MappedWindow::Release(size_t, size_t) {}
+
 void MappedWindow::Prefetch(const InputFile&, uint64_t, size_t) {}
 
 bool RunGuardedRead(void (*body)(void*), void* context) {
