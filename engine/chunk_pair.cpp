@@ -171,13 +171,18 @@ bool ChunkPair::MapWindows(bool keepFirstWhole) {
         windows_[0].Unmap();
         return false;
     }
-    if (both == kChunkSize) {
-        const uint64_t next = offset_ + kChunkSize;
-        for (int k = 0; k < 2; ++k) {
-            MappedWindow::Prefetch(files_[k], next,
-                                   static_cast<size_t>(std::min<uint64_t>(
-                                       std::min(sizes_[0], sizes_[1]) - next, kChunkSize)));
-        }
+    // A file not yet in memory is read in large requests: the first windows now, each next
+    // one while the current one is compared.
+    if (keepFirstWhole) {
+        MappedWindow::Prefetch(files_[0], 0, windows_[0].Size());
+        MappedWindow::Prefetch(files_[1], 0, both);
+    }
+    const uint64_t next = offset_ + kChunkSize;
+    const uint64_t common = std::min(sizes_[0], sizes_[1]);
+    if (both == kChunkSize && common > next) {
+        const auto ahead = static_cast<size_t>(std::min<uint64_t>(common - next, kChunkSize));
+        MappedWindow::Prefetch(files_[0], next, ahead);
+        MappedWindow::Prefetch(files_[1], next, ahead);
     }
     compareLength_ = both;
     return true;
