@@ -13,14 +13,13 @@ namespace tandrel {
 
 inline constexpr size_t kChunkSize = 16777216;
 
-// On Linux each chunk is a window of each file mapped into memory and compared in place, in
-// pieces; where a file cannot be mapped, both are read with read() as on Windows. Each chunk is
-// read in small pieces through two staging buffers that stay in the processor's
-// cache. A piece that is equal in both files is finished there; only pieces that hold a
-// difference are copied to their places in the chunk buffers, where the records read them.
-// Equal stretches so cost one pass over the page cache instead of a trip through 32 MiB of
-// cold buffers. The first chunk of the first file is kept whole, zero-filled past the file's
-// end, for the PE header reader.
+// Each chunk is compared in small pieces. On Linux the pieces are read in place from a window of
+// each file mapped for that chunk; elsewhere, or when a file cannot be mapped, they are read
+// into two staging buffers that stay in the processor's cache. A piece that is equal in both
+// files is finished there; only pieces that hold a difference are copied to their places in the
+// chunk buffers, where the records read them. Equal stretches so cost one pass over the page
+// cache instead of a trip through 32 MiB of cold buffers. The first chunk of the first file is
+// kept whole, zero-filled past the file's end, for the PE header reader.
 class ChunkPair {
   public:
     struct Segment {
