@@ -184,7 +184,8 @@ bool ChunkPair::MapWindows(bool keepFirstWhole) {
         MappedWindow::Prefetch(files_[0], next, ahead);
         MappedWindow::Prefetch(files_[1], next, ahead);
     }
-    compareLength_ = both;
+    // A file cut shorter since it was opened maps short, as a read would end short.
+    compareLength_ = std::min({both, windows_[0].Size(), windows_[1].Size()});
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,11 +20,22 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
         return true;
     }
     const MappingSeam& seam = TestMappingSeam();
-    if (!file.IsOpen() || (seam.allowMap != nullptr && !seam.allowMap(offset))) {
+    const auto fd = static_cast<int>(file.handle_);
+    struct stat info;
+    if (file.handle_ == InputFile::kNoHandle ||
+        (seam.allowMap != nullptr && !seam.allowMap(offset)) || ::fstat(fd, &info) != 0) {
         return false;
     }
-    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, static_cast<int>(file.handle_),
-                        static_cast<off_t>(offset));
+    if (S_ISREG(info.st_mode)) {
+        // A file cut shorter since it was sized is mapped only as far as it still reaches, just
+        // as a read would end there.
+        const auto now = static_cast<uint64_t>(info.st_size);
+        size = offset < now ? static_cast<size_t>(std::min<uint64_t>(size, now - offset)) : 0;
+        if (size == 0) {
+            return true;
+        }
+    }
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         return false;
     }
@@ -54,7 +66,7 @@ void MappedWindow::Release(size_t begin, size_t end) {
 }
 
 void MappedWindow::Prefetch(const InputFile& file, uint64_t offset, size_t size) {
-    if (file.IsOpen() && size > 0) {
+    if (file.handle_ != InputFile::kNoHandle && size > 0) {
         ::posix_fadvise(static_cast<int>(file.handle_), static_cast<off_t>(offset),
                         static_cast<off_t>(size), POSIX_FADV_WILLNEED);
     }

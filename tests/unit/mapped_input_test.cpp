@@ -17,7 +17,8 @@ namespace {
 
 struct Case {
     int refuseCall;         // the mapping to refuse, counted from 1; 0 for none
-    const char* truncated;  // the file cut to toSize when the window at atWindow is mapped
+    const char* truncated;  // the file cut to toSize as the window at atWindow is mapped
+    bool beforeMap;         // cut just before the window is mapped, or just after
     uint64_t atWindow;
     uint64_t toSize;
     std::vector<const char*> offsets;  // of the one-byte records the report holds
@@ -27,14 +28,15 @@ const Case* active = nullptr;
 std::string activePath;
 int mapCalls = 0;
 
-bool AllowMap(uint64_t) {
-    return ++mapCalls != active->refuseCall;
-}
-void TruncateWhenMapped(uint64_t offset) {
-    if (!activePath.empty() && offset == active->atWindow) {
+void Truncate(uint64_t offset, bool beforeMap) {
+    if (!activePath.empty() && offset == active->atWindow && beforeMap == active->beforeMap) {
         std::filesystem::resize_file(activePath, active->toSize);
         activePath.clear();
     }
+}
+bool AllowMap(uint64_t offset) {
+    Truncate(offset, true);
+    return ++mapCalls != active->refuseCall;
 }
 // Stands for a handler the program had before; a fault it gets is fatal, as by default.
 void EarlierBusHandler(int) {
@@ -43,12 +45,13 @@ void EarlierBusHandler(int) {
 
 TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
     const std::vector<Case> cases = {
-        {0, nullptr, 0, 0, {"0", "FFFFFF", "1000000"}},     // mapped
-        {1, nullptr, 0, 0, {"0", "FFFFFF", "1000000"}},     // first file read
-        {2, nullptr, 0, 0, {"0", "FFFFFF", "1000000"}},     // second file read
-        {3, nullptr, 0, 0, {"0", "FFFFFF"}},                // refused past the start
-        {0, "b.bin", 16777216, 16781312, {"0", "FFFFFF"}},  // second chunk cut
-        {0, "a.bin", 0, 4096, {}},                          // first chunk cut
+        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // mapped
+        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // first file read
+        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // second file read
+        {3, nullptr, false, 0, 0, {"0", "FFFFFF"}},                // refused past the start
+        {0, "a.bin", false, 16777216, 16781312, {"0", "FFFFFF"}},  // cut under it
+        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000000"}},  // shrank before
+        {0, "a.bin", false, 0, 4096, {}},                                    // first chunk cut
     };
     for (const Case& c : cases) {
         for (const bool dialog : {false, true}) {
@@ -57,37 +60,31 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             test::Bytes first(16777216 + 65536, 2);
             test::Bytes second = first;
             second[0] = second[16777215] = second[16777216] = 1;
-            dir.Write("a.bin", first);
-            dir.Write("b.bin", second);
+            const std::string a = dir.Write("a.bin", first), b = dir.Write("b.bin", second);
             active = &c;
             activePath = c.truncated ? dir.File(c.truncated) : "";
             mapCalls = 0;
-            TestMappingSeam() = {AllowMap, TruncateWhenMapped};
+            TestMappingSeam() = {AllowMap, [](uint64_t offset) { Truncate(offset, false); }};
             std::signal(SIGBUS, EarlierBusHandler);
 
             const std::string lineEnd = dialog ? "\r\n" : "\n";
-            std::string expected;
-            if (!c.offsets.empty()) {
-                expected = test::Lines({"Comparing " + dir.File("a.bin"),
-                                        " and " + dir.File("b.bin"), "Warning: not a PE file!"},
-                                       lineEnd);
-            }
+            std::string expected =
+                c.offsets.empty()
+                    ? ""
+                    : test::Lines({"Comparing " + a, " and " + b, "Warning: not a PE file!"},
+                                  lineEnd);
             for (const char* offset : c.offsets) {
                 expected +=
                     test::Lines({"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
                                  "First file bytes: ", "02 ", "Second file bytes: ", "01 "},
                                 lineEnd);
             }
-            std::string report;
+            test::FakeResultBox box;
+            PeImageInfo peImage;
             if (dialog) {
-                test::FakeResultBox box;
-                PeImageInfo peImage;
-                RunComparison(peImage, dir.File("a.bin").c_str(), dir.File("b.bin").c_str(), &box,
-                              nullptr);
-                report = box.text;
-            } else {
-                report = test::FileModeReport(dir.File("a.bin"), dir.File("b.bin"), dir);
+                RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr);
             }
+            const std::string report = dialog ? box.text : test::FileModeReport(a, b, dir);
             TestMappingSeam() = {};
             EXPECT_EQ(report, expected);
             // The handler in place before the comparison is back.
