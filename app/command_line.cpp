@@ -86,23 +86,20 @@ const char* ArgumentTextFromCommandLine(const char* commandLine) {
     return reinterpret_cast<const char*>(p);
 }
 
-std::string ArgumentTextFromArgv(int argc, const char* const* argv) {
-    std::string text;
-    for (int k = 1; k < argc; ++k) {
-        if (k > 1) {
-            text += ' ';
-        }
-        const char* argument = argv[k];
-        const bool quote = *argument == '\0' || std::strchr(argument, ' ') != nullptr;
-        if (quote) {
-            text += '"';
-        }
-        text += argument;
-        if (quote) {
-            text += '"';
-        }
+CommandLine CommandLineFromArgv(int argc, const char* const* argv) {
+    CommandLine result;
+    if (argc >= 2) {
+        result.first = argv[1];
     }
-    return text;
+    if (argc >= 3) {
+        result.headless = true;
+        result.second = argv[2];
+    }
+    if (argc >= 4) {
+        result.third = argv[3];
+        result.hasThird = true;
+    }
+    return result;
 }
 
 }  // namespace tandrel

@@ -13,7 +13,8 @@ std::string TakeToken(const char* start, const char* delimiter, char quote);
 void StripQuotes(std::string& text);
 
 struct CommandLine {
-    // True when the argument text goes on after its first token: compare without a window.
+    // Compare without a window: the argument text goes on after its first token (Windows), or
+    // there are two or more arguments (Linux).
     bool headless = false;
     std::string first;
     std::string second;
@@ -32,8 +33,9 @@ CommandLine SplitArgumentText(const char* text);
 // blanks; codes 128 to 255 never are.
 const char* ArgumentTextFromCommandLine(const char* commandLine);
 
-// The argument text formed from an argument list: the arguments joined by single spaces, each
-// empty one or one containing a space wrapped in double quotes.
-std::string ArgumentTextFromArgv(int argc, const char* const* argv);
+// The Linux rule: the shell has already split and unquoted the arguments, so argv[1], argv[2]
+// and argv[3] are the tokens as given (quotes and spaces are part of a name). Two or more
+// arguments: headless; an empty argv[3] names no report.
+CommandLine CommandLineFromArgv(int argc, const char* const* argv);
 
 }  // namespace tandrel

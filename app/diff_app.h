@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "app/command_line.h"
 #include "ui/diff_dialog.h"
 
 namespace tandrel {
@@ -13,9 +14,15 @@ class DiffApp {
     // started).
     using DialogRunner = std::function<int(DiffDialog&)>;
 
-    // Compares headless when the argument text goes on after its first token, writing the report
-    // to the third token or "file.txt"; otherwise runs the dialog. Returns the exit status.
-    int Run(const char* argumentText, const DialogRunner& runDialog);
+    // Exit statuses of a headless run.
+    static constexpr int kDone = 0;
+    static constexpr int kFailed = 2;
+
+    // Compares headless when the line says so, writing the report to the third token or
+    // "file.txt"; otherwise runs the dialog. Returns the exit status: for a headless run 0 when
+    // every promised position was compared and the report was written, flushed and closed
+    // without error, else 2.
+    int Run(const CommandLine& line, const DialogRunner& runDialog);
 };
 
 }  // namespace tandrel

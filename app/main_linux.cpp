@@ -1,6 +1,5 @@
-// Process entry on Linux: the argument list becomes the argument text of the shared entry logic.
+// Process entry on Linux: the argument list, taken as given, goes to the shared entry logic.
 #include <cstdlib>
-#include <string>
 
 #include "app/command_line.h"
 #include "app/diff_app.h"
@@ -23,9 +22,8 @@ bool HasDisplay() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string text = tandrel::ArgumentTextFromArgv(argc, argv);
     tandrel::DiffApp app;
-    return app.Run(text.c_str(), [&](tandrel::DiffDialog& dialog) {
+    return app.Run(tandrel::CommandLineFromArgv(argc, argv), [&](tandrel::DiffDialog& dialog) {
         return HasDisplay() ? tandrel::RunMainDialog(argc, argv, dialog) : 1;
     });
 }

@@ -14,7 +14,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     }
     const char* const text = tandrel::ArgumentTextFromCommandLine(::GetCommandLineA());
     tandrel::DiffApp app;
-    return app.Run(text, [](tandrel::DiffDialog& dialog) {
+    return app.Run(tandrel::SplitArgumentText(text), [](tandrel::DiffDialog& dialog) {
         // The Win32 backend takes no arguments of its own.
         int argc = 0;
         return tandrel::RunMainDialog(argc, nullptr, dialog);

@@ -79,7 +79,7 @@ bool ChunkPair::Open(const char* firstPath, const char* secondPath) {
             return false;
         }
         sizes_[k] = files_[k].Size();
-        toRead_[k] = static_cast<size_t>(std::min<uint64_t>(sizes_[k], kChunkSize));
+        left_[k] = sizes_[k];
     }
     return true;
 }
@@ -97,8 +97,12 @@ bool ChunkPair::ReadChunk() {
     compareLength_ = 0;
     const bool keepFirstWhole = firstChunk_;
     firstChunk_ = false;
+    const auto common = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
+    const size_t target[2] = {
+        keepFirstWhole ? static_cast<size_t>(std::min<uint64_t>(left_[0], kChunkSize)) : common,
+        common};
     if (mapping_) {
-        if (MapWindows(keepFirstWhole)) {
+        if (MapWindows(target)) {
             return CompareWindows(keepFirstWhole);
         }
         // Nothing has been read at the first chunk, so reading starts at the beginning; later
@@ -110,11 +114,11 @@ bool ChunkPair::ReadChunk() {
     }
 
     size_t got[2] = {0, 0};
-    bool ended[2] = {false, false};
+    bool ended[2] = {target[0] == 0, target[1] == 0};
     // While comparing, both files have been read to the same position. Once either ends,
     // nothing more of this chunk can be compared; only the first chunk of the first file is
-    // still read to its read amount, for the header reader.
-    bool comparing = true;
+    // still read to its target, for the header reader.
+    bool comparing = !ended[0] && !ended[1];
     for (;;) {
         const bool read[2] = {!ended[0] && (comparing || keepFirstWhole), !ended[1] && comparing};
         if (!read[0] && !read[1]) {
@@ -125,13 +129,14 @@ bool ChunkPair::ReadChunk() {
             if (!read[k]) {
                 continue;
             }
-            const size_t ask = std::min(kPieceSize, toRead_[k] - got[k]);
+            const size_t ask = std::min(kPieceSize, target[k] - got[k]);
             if (!files_[k].Read(pieces_[k].Data(), ask, count[k])) {
                 segments_.clear();
                 compareLength_ = 0;
                 return false;
             }
-            ended[k] = count[k] < ask || got[k] + count[k] == toRead_[k];
+            endedEarly_ = endedEarly_ || count[k] < ask;
+            ended[k] = count[k] < ask || got[k] + count[k] == target[k];
         }
         if (keepFirstWhole) {
             std::memcpy(chunks_[0].Data() + got[0], pieces_[0].Data(), count[0]);
@@ -152,40 +157,37 @@ bool ChunkPair::ReadChunk() {
         got[0] += count[0];
         got[1] += count[1];
     }
+    left_[0] -= got[0];
+    left_[1] -= got[1];
     return true;
 }
 
-bool ChunkPair::MapWindows(bool keepFirstWhole) {
-    if (!keepFirstWhole) {
-        offset_ += kChunkSize;
-    }
-    size_t length[2];
+bool ChunkPair::MapWindows(const size_t (&target)[2]) {
+    uint64_t at[2];
     for (int k = 0; k < 2; ++k) {
-        length[k] = sizes_[k] > offset_
-                        ? static_cast<size_t>(std::min<uint64_t>(sizes_[k] - offset_, kChunkSize))
-                        : 0;
-    }
-    const size_t both = std::min(length[0], length[1]);
-    if (!windows_[0].Map(files_[0], offset_, keepFirstWhole ? length[0] : both) ||
-        !windows_[1].Map(files_[1], offset_, both)) {
-        windows_[0].Unmap();
-        return false;
-    }
-    // A file not yet in memory is read in large requests: the first windows now, each next
-    // one while the current one is compared.
-    if (keepFirstWhole) {
-        MappedWindow::Prefetch(files_[0], 0, windows_[0].Size());
-        MappedWindow::Prefetch(files_[1], 0, both);
-    }
-    const uint64_t next = offset_ + kChunkSize;
-    const uint64_t common = std::min(sizes_[0], sizes_[1]);
-    if (both == kChunkSize && common > next) {
-        const auto ahead = static_cast<size_t>(std::min<uint64_t>(common - next, kChunkSize));
-        MappedWindow::Prefetch(files_[0], next, ahead);
-        MappedWindow::Prefetch(files_[1], next, ahead);
+        at[k] = sizes_[k] - left_[k];
+        if (!windows_[k].Map(files_[k], at[k], target[k])) {
+            windows_[0].Unmap();
+            return false;
+        }
     }
     // A file cut shorter since it was opened maps short, as a read would end short.
-    compareLength_ = std::min({both, windows_[0].Size(), windows_[1].Size()});
+    for (int k = 0; k < 2; ++k) {
+        left_[k] -= windows_[k].Size();
+        endedEarly_ = endedEarly_ || windows_[k].Size() < target[k];
+    }
+    compareLength_ = std::min(windows_[0].Size(), windows_[1].Size());
+    // A file not yet in memory is read in large requests: the first windows now, each next
+    // one while the current one is compared.
+    const auto next = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
+    for (int k = 0; k < 2; ++k) {
+        if (at[k] == 0) {
+            MappedWindow::Prefetch(files_[k], 0, windows_[k].Size());
+        }
+        if (!endedEarly_) {
+            MappedWindow::Prefetch(files_[k], at[k] + windows_[k].Size(), next);
+        }
+    }
     return true;
 }
 
@@ -204,9 +206,11 @@ bool ChunkPair::CompareWindows(bool keepFirstWhole) {
         intact = RunGuardedRead(CopyFirstWindow, &scan);
         windows_[0].Unmap();
         scan.files[0] = chunks_[0].Data();
-    } else if (offset_ == kChunkSize) {
+        firstCopyHeld_ = true;
+    } else if (firstCopyHeld_) {
         // The header reader is done with the whole first chunk.
         chunks_[0].ReleasePages();
+        firstCopyHeld_ = false;
     }
     // The segment list was reserved for every piece of a chunk, so the scan never allocates.
     segments_.resize(kChunkSize / kPieceSize);

@@ -29,12 +29,19 @@ class ChunkPair {
 
     ChunkPair();
 
-    // Opens both files; false when either cannot be opened or a buffer cannot be had.
+    // Opens both files and takes their sizes; false when either cannot be opened or a buffer
+    // cannot be had. Neither file is read past the size it had here, so a file that grows
+    // meanwhile is compared as it was.
     bool Open(const char* firstPath, const char* secondPath);
 
-    // Reads the next chunk of both files. Returns false when a read fails or a mapped file was
-    // truncated under it; the chunk then has nothing to compare.
+    // Reads the next chunk of both files, never past the smaller remaining size (only the first
+    // file's first chunk is read on, for the header reader). Returns false when a read fails or
+    // a mapped file was cut short while it was read; the chunk then has nothing to compare.
     bool ReadChunk();
+    // A file returned fewer bytes than its size promised (it shrank, or its size lied). What
+    // both files returned up to there is compared; no chunk is read after this one, since any
+    // further bytes could pair different offsets.
+    bool EndedEarly() const { return endedEarly_; }
 
     uint64_t FirstSize() const { return sizes_[0]; }
     uint64_t SecondSize() const { return sizes_[1]; }
@@ -52,23 +59,24 @@ class ChunkPair {
     static constexpr size_t kPieceSize = 65536;
 
     void AddPiece(size_t begin, size_t end);
-    // Maps the current chunk's windows and sets the compare length; false when either file
-    // cannot be mapped.
-    bool MapWindows(bool keepFirstWhole);
+    // Maps target bytes of each file from where it was left, and sets the compare length; false
+    // when either file cannot be mapped.
+    bool MapWindows(const size_t (&target)[2]);
     // Compares the mapped windows in place and unmaps them; false when a file was truncated.
     bool CompareWindows(bool keepFirstWhole);
 
     InputFile files_[2];
     uint64_t sizes_[2] = {0, 0};
-    size_t toRead_[2] = {0, 0};
+    uint64_t left_[2] = {0, 0};  // not yet read of the size at opening
     ChunkBuffer chunks_[2];
     ChunkBuffer pieces_[2];
     size_t compareLength_ = 0;
     bool firstChunk_ = true;
-    // Reading through mapped windows until a window cannot be mapped; offset_ is where the
-    // current chunk starts.
+    bool endedEarly_ = false;
+    // Reading through mapped windows until a window cannot be mapped. The first chunk buffer
+    // holds the first file's whole first chunk until the second chunk is mapped.
     bool mapping_ = true;
-    uint64_t offset_ = 0;
+    bool firstCopyHeld_ = false;
     MappedWindow windows_[2];
     std::vector<Segment> segments_;
 };

@@ -92,19 +92,19 @@ const char* FileNameFromPath(const char* path) {
     return path;
 }
 
-void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
                    ResultBox* resultBox, std::FILE* stream) {
     if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
         *secondPath == '\0') {
-        return;
+        return false;
     }
     ChunkPair files;
     if (!files.Open(firstPath, secondPath) || !files.ReadChunk()) {
-        return;
+        return false;
     }
     char* const buffer = ReportBuffer();
     if (buffer == nullptr) {
-        return;
+        return false;
     }
 
     const bool dialogMode = resultBox != nullptr;
@@ -131,6 +131,7 @@ void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
     uint64_t baseOffset = 0;
     // Once either file is exhausted nothing more can be compared, so reading stops there.
     bool going = !text.IsFull();
+    bool readFailed = false;
     while (going && files.CompareLength() > 0) {
         // Runs end at the chunk's end: differing bytes at the start of the next chunk begin a
         // new record. Outside the segments both files are equal, so a run never leaves one.
@@ -150,17 +151,21 @@ void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
             }
         }
         baseOffset += files.CompareLength();
-        if (going && !files.ReadChunk()) {
-            break;  // a failed read counts as nothing read
+        if (!going || files.EndedEarly()) {
+            break;
+        }
+        if (!files.ReadChunk()) {
+            readFailed = true;  // a failed read counts as nothing read
+            break;
         }
     }
 
     if (dialogMode) {
         resultBox->ReplaceText(text.Text());
         resultBox->UpdateScrollBars();
-    } else {
-        text.Flush();
+        return !readFailed && !files.EndedEarly();
     }
+    return text.Flush() && !readFailed && !files.EndedEarly();
 }
 
 }  // namespace tandrel

@@ -12,10 +12,13 @@ namespace tandrel {
 
 // Compares the two files and writes the report. With a result box (dialog mode) the box gets
 // the whole text, built in memory and set once; otherwise the report goes to the stream (file
-// mode), or nowhere when there is none. Returns silently, with the box or stream untouched,
-// when a path is empty or a file cannot be opened or read. peImage keeps the first file's PE
-// facts when it is an image.
-void RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+// mode), or nowhere when there is none. Leaves the box or stream untouched when a path is empty
+// or a file cannot be opened or its first chunk read. peImage keeps the first file's PE facts
+// when it is an image. Returns true when every position the size line promises was compared
+// and the stream took every byte written to it (the box's stop at its limit is no failure);
+// false when a file could not be opened or read, or ended before its size (the comparison ends
+// after that chunk), or a write to the stream failed (the writing ends there).
+bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
                    ResultBox* resultBox, std::FILE* stream);
 
 // The part of the path after its last separator found at index 1 or later; the whole path when

@@ -1,5 +1,8 @@
 #include "engine/pe_image.h"
 
+#include <algorithm>
+#include <queue>
+
 namespace tandrel {
 namespace {
 
@@ -21,6 +24,56 @@ uint32_t Read32(const uint8_t* p) {
 
 uint64_t Read64(const uint8_t* p) {
     return static_cast<uint64_t>(Read32(p)) | static_cast<uint64_t>(Read32(p + 4)) << 32;
+}
+
+// Sweeps the section starts and ends in offset order, keeping the sections that hold the
+// current stretch in a heap by table index: its top is the section that translates the stretch.
+std::vector<RvaRange> BuildRvaRanges(const std::vector<SectionEntry>& sections) {
+    struct Span {
+        uint32_t begin;
+        uint32_t end;
+        uint32_t index;
+    };
+    std::vector<Span> spans;
+    std::vector<uint32_t> points;
+    for (uint32_t k = 0; k < sections.size(); ++k) {
+        const uint32_t begin = sections[k].pointerToRawData;
+        const uint32_t end = begin + sections[k].sizeOfRawData;  // wraps
+        if (begin < end) {
+            spans.push_back({begin, end, k});
+            points.push_back(begin);
+            points.push_back(end);
+        }
+    }
+    std::sort(spans.begin(), spans.end(),
+              [](const Span& a, const Span& b) { return a.begin < b.begin; });
+    std::sort(points.begin(), points.end());
+    points.erase(std::unique(points.begin(), points.end()), points.end());
+
+    auto later = [&](size_t a, size_t b) { return spans[a].index > spans[b].index; };
+    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> holding(later);
+    std::vector<RvaRange> ranges;
+    size_t next = 0;
+    for (size_t p = 0; p + 1 < points.size(); ++p) {
+        const uint32_t at = points[p];
+        while (next < spans.size() && spans[next].begin <= at) {
+            holding.push(next++);
+        }
+        while (!holding.empty() && spans[holding.top()].end <= at) {
+            holding.pop();
+        }
+        if (holding.empty()) {
+            continue;
+        }
+        const SectionEntry& section = sections[spans[holding.top()].index];
+        const uint32_t delta = section.virtualAddress - section.pointerToRawData;
+        if (!ranges.empty() && ranges.back().end == at && ranges.back().rvaMinusOffset == delta) {
+            ranges.back().end = points[p + 1];
+        } else {
+            ranges.push_back({at, points[p + 1], delta});
+        }
+    }
+    return ranges;
 }
 
 }  // namespace
@@ -66,17 +119,18 @@ bool ParsePeHeader(PeImageInfo& info, const uint8_t* chunk, size_t chunkSize, ui
         const uint8_t* header = chunk + entry;
         info.sections.push_back({Read32(header + 12), Read32(header + 16), Read32(header + 20)});
     }
+    info.rvaRanges = BuildRvaRanges(info.sections);
     return true;
 }
 
 uint32_t FileOffsetToRva(const PeImageInfo& info, uint32_t offset) {
-    for (const SectionEntry& section : info.sections) {
-        const uint32_t end = section.pointerToRawData + section.sizeOfRawData;  // wraps
-        if (section.pointerToRawData <= offset && offset < end) {
-            return section.virtualAddress - section.pointerToRawData + offset;
-        }
+    const auto after =
+        std::upper_bound(info.rvaRanges.begin(), info.rvaRanges.end(), offset,
+                         [](uint32_t value, const RvaRange& range) { return value < range.begin; });
+    if (after == info.rvaRanges.begin() || offset >= std::prev(after)->end) {
+        return 0;
     }
-    return 0;
+    return std::prev(after)->rvaMinusOffset + offset;
 }
 
 }  // namespace tandrel

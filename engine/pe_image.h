@@ -13,6 +13,14 @@ struct SectionEntry {
     uint32_t pointerToRawData = 0;
 };
 
+// A stretch of file offsets [begin, end) that one section translates: the first section in
+// table order whose raw data holds them.
+struct RvaRange {
+    uint32_t begin = 0;
+    uint32_t end = 0;
+    uint32_t rvaMinusOffset = 0;  // virtualAddress - pointerToRawData, wrapping
+};
+
 struct PeImageInfo {
     int32_t numberOfSections = 0;  // as the file header states it
     uint32_t imageBase32 = 0;
@@ -20,6 +28,9 @@ struct PeImageInfo {
     bool is64 = false;
     // Copies of the section headers that lie wholly inside the chunk, in table order.
     std::vector<SectionEntry> sections;
+    // What the sections translate, sorted and disjoint, so a lookup costs O(log n) however
+    // many sections a hostile header declares.
+    std::vector<RvaRange> rvaRanges;
 };
 
 // Reads the headers from the first chunk of a file whose whole size is fileSize. The chunk's
@@ -28,8 +39,9 @@ struct PeImageInfo {
 // "PE" letters there, or header fields that would lie outside the chunk.
 bool ParsePeHeader(PeImageInfo& info, const uint8_t* chunk, size_t chunkSize, uint64_t fileSize);
 
-// The RVA of a file offset through the first section whose raw data holds it, in 32-bit
-// wrapping arithmetic; 0 when no section holds it.
+// The RVA of a file offset through the first section (in table order) whose raw data holds it:
+// pointerToRawData <= offset < pointerToRawData + sizeOfRawData, all in 32-bit wrapping
+// arithmetic, so a section whose end wraps holds nothing. 0 when no section holds it.
 uint32_t FileOffsetToRva(const PeImageInfo& info, uint32_t offset);
 
 }  // namespace tandrel

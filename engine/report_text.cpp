@@ -33,8 +33,7 @@ bool ReportText::MakeRoom() {
         full_ = true;
         return false;
     }
-    Flush();
-    return true;
+    return Flush();
 }
 
 bool ReportText::AppendInParts(const char* text, size_t count) {
@@ -108,11 +107,15 @@ const char* ReportText::Text() {
     return buffer_;
 }
 
-void ReportText::Flush() {
-    if (stream_ != nullptr && length_ > 0) {
-        std::fwrite(buffer_, 1, length_, stream_);
+bool ReportText::Flush() {
+    if (stream_ != nullptr && length_ > 0 && !writeFailed_ &&
+        std::fwrite(buffer_, 1, length_, stream_) != length_) {
+        // A full disk or a closed pipe: every later write would fail too.
+        writeFailed_ = true;
+        full_ = true;
     }
     length_ = 0;
+    return !writeFailed_;
 }
 
 }  // namespace tandrel

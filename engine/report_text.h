@@ -19,7 +19,8 @@ class ReportText {
         return ReportText(buffer, size - 1, nullptr, true);
     }
     // A text that goes to a report stream: whenever the buffer fills it is written out and
-    // reused, so a record of any length goes out whole. A null stream drops the text.
+    // reused, so a record of any length goes out whole. A null stream drops the text. Once a
+    // write fails nothing more is written, and appending returns false as for a full text.
     static ReportText Streamed(char* buffer, size_t size, std::FILE* stream) {
         return ReportText(buffer, size, stream, false);
     }
@@ -46,11 +47,12 @@ class ReportText {
     bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated);
 
     bool IsFull() const { return full_; }
+    bool WriteFailed() const { return writeFailed_; }
     size_t Length() const { return length_; }
     // The text so far, zero-terminated (a bounded text).
     const char* Text();
-    // Writes a streamed text's buffer out and empties it.
-    void Flush();
+    // Writes a streamed text's buffer out and empties it; false once a write has failed.
+    bool Flush();
 
   private:
     ReportText(char* buffer, size_t capacity, std::FILE* stream, bool bounded)
@@ -66,6 +68,7 @@ class ReportText {
     std::FILE* stream_;
     bool bounded_;
     bool full_ = false;
+    bool writeFailed_ = false;
 };
 
 }  // namespace tandrel

@@ -13,6 +13,14 @@ inline constexpr char kPathSeparator = '\\';
 inline constexpr char kPathSeparator = '/';
 #endif
 
+// The mode the headless report is opened with: text mode, truncating. On Linux write-only, so a
+// pipe or FIFO as the report behaves as for any writer (a reader that goes away ends the run).
+#ifdef _WIN32
+inline constexpr const char* kReportOpenMode = "w+";
+#else
+inline constexpr const char* kReportOpenMode = "w";
+#endif
+
 // Creates the file only if nothing of that name exists yet and writes size bytes to it. Returns
 // false, leaving any existing file untouched, when creation fails. A short write is not retried.
 bool WriteNewFile(const char* path, const char* data, size_t size);

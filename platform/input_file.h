@@ -14,14 +14,15 @@ class InputFile {
     InputFile& operator=(const InputFile&) = delete;
     ~InputFile() { Close(); }
 
-    // False when the file cannot be opened (missing, a directory, no permission). Never waits
-    // for a writer, as opening a FIFO would.
+    // False when the file cannot be opened or sized: missing, no permission, a directory, or
+    // (on Linux) anything but a regular file or a block device. Never waits for a writer, as
+    // opening a FIFO would.
     bool Open(const char* path);
     void Close();
-    bool IsOpen() const { return handle_ != kNoHandle; }
 
-    // The whole size in bytes, 64-bit, or 0 when it cannot be read.
-    uint64_t Size() const;
+    // The whole size in bytes, 64-bit, as it was when the file was opened: a block device's
+    // size comes from the device.
+    uint64_t Size() const { return size_; }
 
     // Reads up to count bytes at the current position into buffer and sets bytesRead to how
     // many arrived; fewer than count only at the end of the file. Returns false when the read
@@ -33,6 +34,7 @@ class InputFile {
 
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
+    uint64_t size_ = 0;
 };
 
 }  // namespace tandrel

@@ -44,9 +44,9 @@ bool EndsWithTxt(const std::string& path) {
 
 }  // namespace
 
-void DiffDialog::RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+bool DiffDialog::RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
                                std::FILE* stream) {
-    tandrel::RunComparison(peImage_, firstPath, secondPath, resultBox, stream);
+    return tandrel::RunComparison(peImage_, firstPath, secondPath, resultBox, stream);
 }
 
 bool DiffDialog::OnInitDialog() {

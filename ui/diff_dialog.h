@@ -18,7 +18,8 @@ class DiffDialog {
     DiffDialog(const DiffDialog&) = delete;
     DiffDialog& operator=(const DiffDialog&) = delete;
 
-    void RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+    // True when the comparison did its whole job (see tandrel::RunComparison).
+    bool RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
                        std::FILE* stream);
     const PeImageInfo& PeImage() const { return peImage_; }
 

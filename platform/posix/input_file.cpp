@@ -1,12 +1,40 @@
 #include "platform/input_file.h"
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 namespace tandrel {
+namespace {
+
+// Only a regular file or a block device has a size that its reads can keep to. A FIFO, a
+// character device or a socket has none (fstat says 0), so comparing one would look like
+// comparing an empty file. A regular file of size 0 that yields a byte is a pseudo-file (as in
+// /proc) whose size says nothing of its content.
+bool QuerySize(int fd, uint64_t& size) {
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        return false;
+    }
+    if (S_ISBLK(info.st_mode)) {
+        return ::ioctl(fd, BLKGETSIZE64, &size) == 0;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return false;
+    }
+    char byte;
+    if (info.st_size == 0 && ::pread(fd, &byte, 1, 0) != 0) {
+        return false;
+    }
+    size = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+}  // namespace
 
 bool InputFile::Open(const char* path) {
     Close();
@@ -15,8 +43,7 @@ bool InputFile::Open(const char* path) {
     if (fd < 0) {
         return false;
     }
-    struct stat info;
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (!QuerySize(fd, size_)) {
         ::close(fd);
         return false;
     }
@@ -31,14 +58,7 @@ void InputFile::Close() {
         ::close(static_cast<int>(handle_));
         handle_ = kNoHandle;
     }
-}
-
-uint64_t InputFile::Size() const {
-    struct stat info;
-    if (handle_ == kNoHandle || ::fstat(static_cast<int>(handle_), &info) != 0) {
-        return 0;
-    }
-    return static_cast<uint64_t>(info.st_size);
+    size_ = 0;
 }
 
 bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {

@@ -23,7 +23,14 @@ bool InputFile::Open(const char* path) {
     if (file == INVALID_HANDLE_VALUE) {
         return false;
     }
+    // A device (NUL, CON) or a pipe has no size its reads keep to.
+    LARGE_INTEGER size;
+    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileSizeEx(file, &size)) {
+        ::CloseHandle(file);
+        return false;
+    }
     handle_ = reinterpret_cast<intptr_t>(file);
+    size_ = static_cast<uint64_t>(size.QuadPart);
     return true;
 }
 
@@ -32,14 +39,7 @@ void InputFile::Close() {
         ::CloseHandle(AsHandle(handle_));
         handle_ = kNoHandle;
     }
-}
-
-uint64_t InputFile::Size() const {
-    LARGE_INTEGER size;
-    if (handle_ == kNoHandle || !::GetFileSizeEx(AsHandle(handle_), &size)) {
-        return 0;
-    }
-    return static_cast<uint64_t>(size.QuadPart);
+    size_ = 0;
 }
 
 bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {

@@ -33,6 +33,15 @@ Bytes PeBuilder::Build() const {
             Put(bytes, static_cast<size_t>(at), value, width);
         }
     };
+    // Raw data gets a recognisable filler so that patched copies differ from it visibly; the
+    // header fields written after it win where a section holds the headers.
+    for (const PeSectionSpec& s : sections_) {
+        for (size_t at = s.pointerToRawData;
+             at < static_cast<size_t>(s.pointerToRawData) + s.sizeOfRawData && at < bytes.size();
+             ++at) {
+            bytes[at] = static_cast<uint8_t>(0x90 + (at & 7));
+        }
+    }
     if (mz_) {
         put(0, 'M' | 'Z' << 8, 2);
     }
@@ -53,14 +62,6 @@ Bytes PeBuilder::Build() const {
         put(header + 12, sections_[k].virtualAddress, 4);
         put(header + 16, sections_[k].sizeOfRawData, 4);
         put(header + 20, sections_[k].pointerToRawData, 4);
-    }
-    // Raw data gets a recognisable filler so that patched copies differ from it visibly.
-    for (const PeSectionSpec& s : sections_) {
-        for (size_t at = s.pointerToRawData;
-             at < static_cast<size_t>(s.pointerToRawData) + s.sizeOfRawData && at < bytes.size();
-             ++at) {
-            bytes[at] = static_cast<uint8_t>(0x90 + (at & 7));
-        }
     }
     return bytes;
 }

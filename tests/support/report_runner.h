@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 #include <string>
 
 #include "engine/comparison.h"
@@ -17,20 +18,25 @@ inline constexpr const char* kFileLineEnd = "\r\n";
 inline constexpr const char* kFileLineEnd = "\n";
 #endif
 
-// The report RunComparison writes in file mode, as the report file stores it.
+// The report RunComparison writes in file mode, as the report file stores it; ok gets what
+// RunComparison returned.
 inline std::string FileModeReport(PeImageInfo& peImage, const std::string& first,
-                                  const std::string& second, const TempDir& dir) {
+                                  const std::string& second, const TempDir& dir,
+                                  bool* ok = nullptr) {
     const std::string reportPath = dir.File("report.txt");
     std::FILE* stream = std::fopen(reportPath.c_str(), "w+");
-    RunComparison(peImage, first.c_str(), second.c_str(), nullptr, stream);
+    const bool done = RunComparison(peImage, first.c_str(), second.c_str(), nullptr, stream);
     std::fclose(stream);
+    if (ok != nullptr) {
+        *ok = done;
+    }
     return ReadFileText(reportPath);
 }
 
 inline std::string FileModeReport(const std::string& first, const std::string& second,
-                                  const TempDir& dir) {
+                                  const TempDir& dir, bool* ok = nullptr) {
     PeImageInfo peImage;
-    return FileModeReport(peImage, first, second, dir);
+    return FileModeReport(peImage, first, second, dir, ok);
 }
 
 // Joins lines, each followed by lineEnd.
@@ -38,8 +44,7 @@ inline std::string Lines(std::initializer_list<std::string> lines,
                          const std::string& lineEnd = kFileLineEnd) {
     std::string text;
     for (const std::string& line : lines) {
-        text += line;
-        text += lineEnd;
+        text += line + lineEnd;
     }
     return text;
 }
@@ -59,12 +64,9 @@ inline Bytes OneByteRuns(size_t count, size_t size) {
 // fewer than 100 characters, so single steps reach that window.
 inline size_t RunsJustUnder(size_t target, const std::function<size_t(size_t)>& lengthWith,
                             size_t& length) {
-    size_t runs = 3000;
-    length = lengthWith(runs);
-    runs = runs * (target - 50) / length;
-    length = lengthWith(runs);
-    while (length > target) {
-        length = lengthWith(--runs);
+    size_t runs = 3000 * (target - 50) / lengthWith(3000);
+    while ((length = lengthWith(runs)) > target) {
+        --runs;
     }
     while (target - length >= 100) {
         length = lengthWith(++runs);

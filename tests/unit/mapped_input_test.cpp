@@ -22,6 +22,7 @@ struct Case {
     uint64_t atWindow;
     uint64_t toSize;
     std::vector<const char*> offsets;  // of the one-byte records the report holds
+    bool done;                         // what RunComparison returns: false is status 2
 };
 
 const Case* active = nullptr;
@@ -45,13 +46,13 @@ void EarlierBusHandler(int) {
 
 TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
     const std::vector<Case> cases = {
-        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // mapped
-        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // first file read
-        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}},     // second file read
-        {3, nullptr, false, 0, 0, {"0", "FFFFFF"}},                // refused past the start
-        {0, "a.bin", false, 16777216, 16781312, {"0", "FFFFFF"}},  // cut under it
-        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000000"}},  // shrank before
-        {0, "a.bin", false, 0, 4096, {}},                                    // first chunk cut
+        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // mapped
+        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // first file read
+        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // second file read
+        {3, nullptr, false, 0, 0, {"0", "FFFFFF"}, false},                // refused past the start
+        {0, "a.bin", false, 16777216, 16781312, {"0", "FFFFFF"}, false},  // cut under it
+        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000000"}, false},  // shrank
+        {0, "a.bin", false, 0, 4096, {}, false},  // first chunk cut
     };
     for (const Case& c : cases) {
         for (const bool dialog : {false, true}) {
@@ -81,12 +82,14 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             }
             test::FakeResultBox box;
             PeImageInfo peImage;
+            bool done = false;
             if (dialog) {
-                RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr);
+                done = RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr);
             }
-            const std::string report = dialog ? box.text : test::FileModeReport(a, b, dir);
+            const std::string report = dialog ? box.text : test::FileModeReport(a, b, dir, &done);
             TestMappingSeam() = {};
             EXPECT_EQ(report, expected);
+            EXPECT_EQ(done, c.done);
             // The handler in place before the comparison is back.
             EXPECT_EQ(std::signal(SIGBUS, SIG_DFL), &EarlierBusHandler);
         }

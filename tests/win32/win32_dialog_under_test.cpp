@@ -6,8 +6,8 @@
 #include <cstring>
 #include <map>
 
+#include "tests/cli/windows_launcher.h"
 #include "tests/support/temp_dir.h"
-#include "tests/win32/process_launcher.h"
 
 namespace tandrel::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/win32/process_launcher.h"
+#include "tests/cli/windows_launcher.h"
 
 #include <windows.h>
 
