@@ -43,8 +43,9 @@ class MappedWindow {
 
 // Runs body(context) so that a SIGBUS raised by reading a mapped window ends the body instead of
 // the process; returns false when that happened. body is left by a jump, so it must own nothing
-// with a destructor and take no lock. A SIGBUS outside the body, or in another thread, goes to
-// the handler that was installed before, which is back in place when this returns.
+// with a destructor and take no lock. A SIGBUS outside the body, in another thread, or sent
+// rather than raised by a fault, goes to the handler that was installed before, which is back
+// in place when this returns.
 bool RunGuardedRead(void (*body)(void*), void* context);
 
 // Seam for the tests, for what cannot be made for real: both are null in the program.

@@ -12,7 +12,9 @@ thread_local sigjmp_buf* guardedJump = nullptr;
 struct sigaction previousAction;
 
 void OnBusError(int signal, siginfo_t* info, void* context) {
-    if (guardedJump != nullptr) {
+    // Only a fault (a positive code) comes from reading a window; a SIGBUS sent with kill is
+    // not ours either.
+    if (guardedJump != nullptr && info->si_code > 0) {
         siglongjmp(*guardedJump, 1);
     }
     if ((previousAction.sa_flags & SA_SIGINFO) != 0) {
