@@ -60,14 +60,14 @@ def main():
     medians = {}
     for count in (2, 65535):
         first = image(count)
-        with open(d("sections%d.exe" % count), "wb") as out:
+        with open(d("s%05d.exe" % count), "wb") as out:
             out.write(first)
-        with open(d("sections%d-patched.exe" % count), "wb") as out:
+        with open(d("s%05d-patched.exe" % count), "wb") as out:
             out.write(patched(first))
-        medians[count] = median_time(args.tandrel, d("sections%d.exe" % count),
-                                     d("sections%d-patched.exe" % count),
-                                     d("sections%d.txt" % count), args.runs)
-    sizes = {os.path.getsize(d("sections%d.txt" % c)) for c in medians}
+        medians[count] = median_time(args.tandrel, d("s%05d.exe" % count),
+                                     d("s%05d-patched.exe" % count),
+                                     d("s%05d.txt" % count), args.runs)
+    sizes = {os.path.getsize(d("s%05d.txt" % c)) for c in medians}
     assert len(sizes) == 1, "the two reports differ in length"
     ratio = medians[65535] / medians[2]
     print("many sections: 2 sections %.3f s, 65,535 sections %.3f s, ratio %.2f (target <= 2)"

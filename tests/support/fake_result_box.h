@@ -2,7 +2,6 @@
 // comparison did with them.
 #pragma once
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -23,13 +22,9 @@ class FakeResultBox : public ResultBox {
     const char* LineEnd() const override { return lineEnd_.c_str(); }
     int TextLength() override { return static_cast<int>(text.size()); }
     int CopyText(char* buffer, int maxCount) override {
-        if (maxCount <= 0) {
-            return 0;
-        }
-        const int count = std::min(static_cast<int>(text.size()), maxCount - 1);
-        std::memcpy(buffer, text.data(), static_cast<size_t>(count));
-        buffer[count] = '\0';
-        return count;
+        const std::string part = maxCount > 0 ? text.substr(0, maxCount - 1) : "";
+        std::memcpy(buffer, part.c_str(), maxCount > 0 ? part.size() + 1 : 0);
+        return static_cast<int>(part.size());
     }
     void ReplaceText(const char* newText) override {
         text = newText;

@@ -10,64 +10,25 @@
 
 namespace tandrel::test {
 
-struct PeSectionSpec {
-    uint32_t virtualAddress = 0;
-    uint32_t sizeOfRawData = 0;
-    uint32_t pointerToRawData = 0;
-};
+struct PeBuilder {
+    uint16_t magic = 0x10B;  // 0x20B: PE32+
+    uint64_t imageBase = 0x400000;
+    uint32_t lfanew = 0x80;
+    bool mz = true;
+    std::optional<uint16_t> sizeOfOptionalHeader;  // by default that of the magic's kind
+    std::optional<uint16_t> numberOfSections;      // by default the count of Section() calls
+    std::optional<size_t> fileSize;  // by default the end of the last raw data or the headers
+    std::vector<uint32_t> sections;  // virtualAddress, sizeOfRawData, pointerToRawData each
 
-class PeBuilder {
-  public:
-    PeBuilder& Pe32Plus() {
-        magic_ = 0x20B;
-        return *this;
-    }
-    PeBuilder& Magic(uint16_t magic) {
-        magic_ = magic;
-        return *this;
-    }
     PeBuilder& ImageBase(uint64_t base) {
-        imageBase_ = base;
-        return *this;
-    }
-    PeBuilder& Lfanew(uint32_t value) {
-        lfanew_ = value;
-        return *this;
-    }
-    PeBuilder& NoMz() {
-        mz_ = false;
-        return *this;
-    }
-    PeBuilder& SizeOfOptionalHeader(uint16_t size) {
-        sizeOfOptionalHeader_ = size;
-        return *this;
-    }
-    // Overrides the NumberOfSections field; by default it counts the sections added.
-    PeBuilder& NumberOfSections(uint16_t count) {
-        numberOfSections_ = count;
+        imageBase = base;
         return *this;
     }
     PeBuilder& Section(uint32_t virtualAddress, uint32_t sizeOfRawData, uint32_t pointerToRawData) {
-        sections_.push_back({virtualAddress, sizeOfRawData, pointerToRawData});
+        sections.insert(sections.end(), {virtualAddress, sizeOfRawData, pointerToRawData});
         return *this;
     }
-    // The file's length; by default it ends after the last section's raw data or the headers.
-    PeBuilder& FileSize(size_t size) {
-        fileSize_ = size;
-        return *this;
-    }
-
     Bytes Build() const;
-
-  private:
-    uint16_t magic_ = 0x10B;
-    uint64_t imageBase_ = 0x400000;
-    uint32_t lfanew_ = 0x80;
-    bool mz_ = true;
-    std::optional<uint16_t> sizeOfOptionalHeader_;
-    std::optional<uint16_t> numberOfSections_;
-    std::vector<PeSectionSpec> sections_;
-    std::optional<size_t> fileSize_;
 };
 
 }  // namespace tandrel::test

@@ -18,25 +18,19 @@ inline constexpr const char* kFileLineEnd = "\r\n";
 inline constexpr const char* kFileLineEnd = "\n";
 #endif
 
-// The report RunComparison writes in file mode, as the report file stores it; ok gets what
-// RunComparison returned.
-inline std::string FileModeReport(PeImageInfo& peImage, const std::string& first,
-                                  const std::string& second, const TempDir& dir,
-                                  bool* ok = nullptr) {
+// The report RunComparison writes in file mode, as the report file stores it; ok, when given,
+// gets what RunComparison returned.
+inline std::string FileModeReport(const std::string& first, const std::string& second,
+                                  const TempDir& dir, bool* ok = nullptr) {
     const std::string reportPath = dir.File("report.txt");
     std::FILE* stream = std::fopen(reportPath.c_str(), "w+");
+    PeImageInfo peImage;
     const bool done = RunComparison(peImage, first.c_str(), second.c_str(), nullptr, stream);
     std::fclose(stream);
     if (ok != nullptr) {
         *ok = done;
     }
     return ReadFileText(reportPath);
-}
-
-inline std::string FileModeReport(const std::string& first, const std::string& second,
-                                  const TempDir& dir, bool* ok = nullptr) {
-    PeImageInfo peImage;
-    return FileModeReport(peImage, first, second, dir, ok);
 }
 
 // Joins lines, each followed by lineEnd.
@@ -68,8 +62,7 @@ inline size_t RunsJustUnder(size_t target, const std::function<size_t(size_t)>& 
     while ((length = lengthWith(runs)) > target) {
         --runs;
     }
-    while (target - length >= 100) {
-        length = lengthWith(++runs);
+    for (; target - length >= 100; length = lengthWith(++runs)) {
     }
     return runs;
 }

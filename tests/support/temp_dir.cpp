@@ -3,8 +3,7 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <iterator>
-#include <system_error>
+#include <sstream>
 
 namespace tandrel::test {
 
@@ -26,21 +25,15 @@ std::string TempDir::File(const std::string& name) const {
     return (path_ / name).make_preferred().string();
 }
 
-std::string TempDir::Write(const std::string& name, const Bytes& bytes) const {
-    const std::string path = File(name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
 std::string TempDir::Write(const std::string& name, const std::string& text) const {
-    return Write(name, Bytes(text.begin(), text.end()));
+    std::ofstream(File(name), std::ios::binary) << text;
+    return File(name);
 }
 
 std::string ReadFileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::ostringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    return text.str();
 }
 
 bool FileExists(const std::string& path) {

@@ -21,7 +21,9 @@ class TempDir {
     // The full path of a name inside the folder, as a byte string.
     std::string File(const std::string& name) const;
     // Writes the bytes to a file in the folder and returns its full path.
-    std::string Write(const std::string& name, const Bytes& bytes) const;
+    std::string Write(const std::string& name, const Bytes& bytes) const {
+        return Write(name, std::string(bytes.begin(), bytes.end()));
+    }
     std::string Write(const std::string& name, const std::string& text) const;
 
   private:

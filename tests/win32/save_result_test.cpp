@@ -10,6 +10,7 @@
 #include "engine/report_buffer.h"
 #include "tests/cli/windows_launcher.h"
 #include "tests/support/temp_dir.h"
+#include "tests/win32/ansi_files.h"
 #include "tests/win32/win32_dialog_under_test.h"
 
 namespace tandrel {
