@@ -67,6 +67,17 @@ class RecordWriter {
     const PeImageInfo* peImage_;
 };
 
+// The part of the path after its last separator found at index 1 or later; the whole path when
+// there is none.
+const char* FileNameFromPath(const char* path) {
+    for (size_t i = std::strlen(path); i-- > 1;) {
+        if (path[i] == kPathSeparator) {
+            return path + i + 1;
+        }
+    }
+    return path;
+}
+
 void WriteHeader(ReportText& text, const char* firstPath, const char* secondPath,
                  const char* lineEnd, bool shortNames, bool isPe) {
     text.Append("Comparing ");
@@ -82,15 +93,6 @@ void WriteHeader(ReportText& text, const char* firstPath, const char* secondPath
 }
 
 }  // namespace
-
-const char* FileNameFromPath(const char* path) {
-    for (size_t i = std::strlen(path); i-- > 1;) {
-        if (path[i] == kPathSeparator) {
-            return path + i + 1;
-        }
-    }
-    return path;
-}
 
 bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
                    ResultBox* resultBox, std::FILE* stream) {

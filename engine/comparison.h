@@ -21,8 +21,4 @@ namespace tandrel {
 bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
                    ResultBox* resultBox, std::FILE* stream);
 
-// The part of the path after its last separator found at index 1 or later; the whole path when
-// there is none.
-const char* FileNameFromPath(const char* path);
-
 }  // namespace tandrel

@@ -19,11 +19,12 @@ constexpr std::array<char, 512> MakeHexPairs() {
 
 constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
 
-}  // namespace
-
+// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F'.
 char HexDigit(unsigned value) {
     return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
 }
+
+}  // namespace
 
 bool ReportText::MakeRoom() {
     if (length_ < capacity_) {

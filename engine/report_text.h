@@ -8,9 +8,6 @@
 
 namespace tandrel {
 
-// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F'.
-char HexDigit(unsigned value);
-
 class ReportText {
   public:
     // A text for the result box: at most size - 1 characters, kept zero-terminated; what does not

@@ -1,12 +1,12 @@
 // The whole comparison on any pair of files, in file mode and in dialog mode (the input's first
-// byte picks the options and the line end): the report, cut into its lines, must equal what a
-// plain byte-by-byte walk expects (offsets, lengths, hex of both files, RVA and VA when the
+// byte picks the options and the line end): the report must equal, line by line, what a plain
+// byte-by-byte walk expects (offsets, lengths, hex of both files, RVA and VA when the
 // first file is an image). Input: two bytes choose where the rest is cut into the two files.
 #include <stdlib.h>
 
 #include "engine/comparison.h"
 #include "tests/support/fake_result_box.h"
-#include "tests/support/reference_report.h"
+#include "tests/support/report_runner.h"
 
 namespace {
 
@@ -51,20 +51,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::rewind(stream);
     Check(std::fread(report.data(), 1, report.size(), stream) == report.size());
     std::fclose(stream);
-    bool whole = false;
-    Check(tandrel::test::SplitLines(report, "\n", whole) ==
-              tandrel::test::ReferenceReport(first, second, a, b, true, isPe) &&
-          whole);
+    Check(report == tandrel::test::Lines(
+                        tandrel::test::ReferenceReport(first, second, a, b, true, isPe), "\n"));
 
     // One dialog run per input, as each run costs two 16 MiB buffers.
     tandrel::test::FakeResultBox box(data[0] & 1 ? "\r\n" : "\n");
     box.spaceSeparator = data[0] & 2;
     box.shortNames = data[0] & 4;
     Check(tandrel::RunComparison(peImage, first.c_str(), second.c_str(), &box, nullptr));
-    Check(tandrel::test::SplitLines(box.text, box.LineEnd(), whole) ==
-              tandrel::test::ReferenceReport(box.shortNames ? "a.bin" : first,
-                                             box.shortNames ? "b.bin" : second, a, b,
-                                             box.spaceSeparator, isPe) &&
-          whole);
+    Check(box.text ==
+          tandrel::test::Lines(tandrel::test::ReferenceReport(box.shortNames ? "a.bin" : first,
+                                                              box.shortNames ? "b.bin" : second, a,
+                                                              b, box.spaceSeparator, isPe),
+                               box.LineEnd()));
     return 0;
 }

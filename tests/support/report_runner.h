@@ -1,10 +1,11 @@
-// Runs a file-mode comparison into a real text-mode report stream and returns the stored bytes.
+// Reports for tests: a file-mode comparison into a real text-mode report stream, and the report
+// a plain byte-by-byte walk expects.
 #pragma once
 
 #include <cstdio>
 #include <functional>
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "engine/comparison.h"
 #include "tests/support/temp_dir.h"
@@ -34,7 +35,7 @@ inline std::string FileModeReport(const std::string& first, const std::string& s
 }
 
 // Joins lines, each followed by lineEnd.
-inline std::string Lines(std::initializer_list<std::string> lines,
+inline std::string Lines(const std::vector<std::string>& lines,
                          const std::string& lineEnd = kFileLineEnd) {
     std::string text;
     for (const std::string& line : lines) {
@@ -65,6 +66,62 @@ inline size_t RunsJustUnder(size_t target, const std::function<size_t(size_t)>& 
     for (; target - length >= 100; length = lengthWith(++runs)) {
     }
     return runs;
+}
+
+using ReportLines = std::vector<std::string>;
+
+inline std::string Formatted(const char* format, unsigned long long value) {
+    char text[24];
+    std::snprintf(text, sizeof(text), format, value);
+    return text;
+}
+
+// The report a plain byte-by-byte walk expects of two files, as lines: the oracle of the
+// comparison fuzz target and of the engine tests. Runs end at each multiple of 16,777,216 (the
+// chunk edge); RVAs come from the first section in table order whose raw data holds the offset.
+inline ReportLines ReferenceReport(const std::string& firstName, const std::string& secondName,
+                                   const std::string& a, const std::string& b, bool separated,
+                                   const PeImageInfo* image) {
+    ReportLines lines{"Comparing " + firstName, " and " + secondName};
+    const size_t length = std::min(a.size(), b.size());
+    if (image == nullptr) {
+        lines.push_back("Warning: not a PE file!");
+    }
+    if (a.size() != b.size()) {
+        lines.push_back("Different file size, comparing only minimum = " + std::to_string(length));
+    }
+    for (size_t i = 0, end; i < length; i = end) {
+        if (a[i] == b[i]) {
+            end = i + 1;
+            continue;
+        }
+        for (end = i + 1; end < length && a[end] != b[end] && end % 16777216 != 0;) {
+            ++end;
+        }
+        lines.insert(lines.end(), {"", "File offset = " + Formatted("%llX", i)});
+        for (const SectionEntry& s :
+             image != nullptr ? image->sections : std::vector<SectionEntry>{}) {
+            const uint32_t at = uint32_t(i), rva = s.virtualAddress - s.pointerToRawData + at;
+            if (s.pointerToRawData <= at && at < s.pointerToRawData + s.sizeOfRawData) {
+                if (rva != 0) {
+                    const uint64_t va =
+                        image->is64 ? image->imageBase64 + rva : uint32_t(image->imageBase32 + rva);
+                    lines.insert(lines.end(), {"RVA = " + Formatted("%llX", rva),
+                                               "VA = " + Formatted("%llX", va)});
+                }
+                break;
+            }
+        }
+        lines.push_back("Bytes Size (dec) = " + std::to_string(end - i));
+        for (const std::string* file : {&a, &b}) {
+            lines.push_back(file == &a ? "First file bytes: " : "Second file bytes: ");
+            lines.emplace_back();
+            for (size_t k = i; k < end; ++k) {
+                lines.back() += Formatted(separated ? "%02X " : "%02X", uint8_t((*file)[k]));
+            }
+        }
+    }
+    return lines;
 }
 
 }  // namespace tandrel::test

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace tandrel {
 namespace {
 
@@ -10,9 +12,9 @@ TEST(CommandLine, WindowsTextSplitsIntoThreeTokens) {
     struct Case {
         const char* commandLine;
         bool headless;
-        const char* first;
-        const char* second;
-        const char* third;
+        std::string first;
+        std::string second;
+        std::string third;
         bool hasThird;
     };
     const Case cases[] = {
@@ -40,11 +42,9 @@ TEST(CommandLine, WindowsTextSplitsIntoThreeTokens) {
     };
     for (const Case& c : cases) {
         const CommandLine line = SplitArgumentText(ArgumentTextFromCommandLine(c.commandLine));
-        EXPECT_EQ(line.headless, c.headless) << c.commandLine;
-        EXPECT_EQ(line.first, c.first) << c.commandLine;
-        EXPECT_EQ(line.second, c.second) << c.commandLine;
-        EXPECT_EQ(line.third, c.third) << c.commandLine;
-        EXPECT_EQ(line.hasThird, c.hasThird) << c.commandLine;
+        EXPECT_EQ(std::tie(line.headless, line.first, line.second, line.third, line.hasThird),
+                  std::tie(c.headless, c.first, c.second, c.third, c.hasThird))
+            << c.commandLine;
     }
     // The delimiter and quote character are parameters of the token cut.
     EXPECT_EQ(TakeToken("a-b--c", "--", '"'), "a-b");
