@@ -2,11 +2,15 @@
 """Times tandrel against GNU cmp on data it makes itself, in one run, and prints ratios.
 
 Cases:
-  identical  two identical 1 GiB files in the page cache: tandrel vs cmp
-  dense      a 64 MiB pair differing at every 64th byte: tandrel's report vs cmp -l's list,
-             both written to files
-  memory     peak resident memory of tandrel on the 1 GiB pair
-Each ratio is of median wall times over alternating runs.
+  identical  two identical 1 GiB files, freshly written, in the page cache: tandrel against cmp,
+             the in-place floor (mapped windows and memcmp) and the read() floor (64 KiB
+             read() calls and memcmp)
+  cold       the same after the page cache is dropped before each run (only as root; noisy)
+  dense      a 64 MiB pair differing at every 64th byte (1,048,576 one-byte runs): tandrel's
+             report vs cmp -l's list, both written to files
+  memory     peak resident memory of tandrel on the 1 GiB pair (mapped pages count)
+Every pair is written anew by each run of this script. Each ratio is of median wall times over
+alternating runs.
 """
 import argparse
 import os
@@ -20,8 +24,6 @@ MIB = 1 << 20
 
 
 def make_random(path, size):
-    if os.path.exists(path) and os.path.getsize(path) == size:
-        return
     with open("/dev/urandom", "rb") as source, open(path, "wb") as out:
         left = size
         while left:
@@ -31,8 +33,6 @@ def make_random(path, size):
 
 
 def make_copy(source_path, path):
-    if os.path.exists(path) and os.path.getsize(path) == os.path.getsize(source_path):
-        return
     with open(source_path, "rb") as source, open(path, "wb") as out:
         while True:
             block = source.read(16 * MIB)
@@ -77,9 +77,52 @@ def alternate(runs, first, second):
     return a, b
 
 
+def drop_caches():
+    os.sync()
+    with open("/proc/sys/vm/drop_caches", "w") as control:
+        control.write("3\n")
+
+
+def identical_case(args, d, runs, cold):
+    """Times the four readers of the identical pair in turn and returns their medians."""
+    pair = [d("big1.bin"), d("big2.bin")]
+    commands = {
+        "tandrel": [args.tandrel] + pair + [d("identical.txt")],
+        "in-place floor": [os.path.join(args.floors, "mapped_floor")] + pair,
+        "read() floor": [os.path.join(args.floors, "read_floor")] + pair,
+        "cmp": ["cmp"] + pair,
+    }
+    times = {name: [] for name in commands}
+    for _ in range(runs):
+        for name, command in commands.items():
+            if cold:
+                drop_caches()
+            wall, status = run(command)
+            if status != 0:
+                sys.exit(f"{name} failed on the identical pair (status {status})")
+            times[name].append(wall)
+    return {name: statistics.median(walls) for name, walls in times.items()}
+
+
+def report_identical(label, medians, failures=None):
+    t = medians["tandrel"]
+    print(f"{label}: " + ", ".join(f"{name} {m:.3f} s" for name, m in medians.items()))
+    to_cmp = t / medians["cmp"]
+    to_floor = t / medians["in-place floor"]
+    to_read = t / medians["read() floor"]
+    print(f"  tandrel / cmp {to_cmp:.3f} (target <= 0.25), / in-place floor {to_floor:.3f} "
+          f"(target <= 1.3), / read() floor {to_read:.3f}")
+    if failures is not None:
+        if to_cmp > 0.25:
+            failures.append("identical vs cmp")
+        if to_floor > 1.3:
+            failures.append("identical vs in-place floor")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
+    parser.add_argument("--floors", required=True, help="folder of mapped_floor and read_floor")
     parser.add_argument("--data", required=True, help="folder for the generated files")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
@@ -91,20 +134,13 @@ def main():
     make_copy(d("big1.bin"), d("big2.bin"))
     make_random(d("dense1.bin"), 64 * MIB)
     make_every_64th_differs(d("dense1.bin"), d("dense2.bin"))
+    os.sync()  # no write-back of the fresh pairs during the timings
     warm(d("big1.bin"), d("big2.bin"), d("dense1.bin"), d("dense2.bin"))
 
     failures = []
 
-    # Identical 1 GiB files.
-    tandrel_times, cmp_times = alternate(
-        args.runs,
-        lambda: run([args.tandrel, d("big1.bin"), d("big2.bin"), d("identical.txt")])[0],
-        lambda: run(["cmp", d("big1.bin"), d("big2.bin")])[0])
-    t, c = statistics.median(tandrel_times), statistics.median(cmp_times)
-    ratio = t / c
-    print(f"identical 1 GiB: tandrel {t:.3f} s, cmp {c:.3f} s, ratio {ratio:.3f} (target <= 0.35)")
-    if ratio > 0.35:
-        failures.append("identical")
+    # Identical 1 GiB files, in the page cache.
+    report_identical("identical 1 GiB", identical_case(args, d, args.runs, False), failures)
 
     # 1,048,576 one-byte runs, both lists written to files.
     tandrel_times, cmp_times = alternate(
@@ -115,8 +151,8 @@ def main():
     ratio = t / c
     records = open(d("dense-report.txt"), "rb").read().count(b"File offset = ")
     print(f"64 MiB, {records} runs: tandrel {t:.3f} s, cmp -l {c:.3f} s, ratio {ratio:.3f} "
-          f"(target <= 1.0)")
-    if records != 64 * MIB // 64 or ratio > 1.0:
+          f"(target <= 0.8)")
+    if records != 64 * MIB // 64 or ratio > 0.8:
         failures.append("dense")
 
     # Peak memory of the 1 GiB comparison. GNU time reports the program's own peak; wait4 from
@@ -129,6 +165,13 @@ def main():
     print(f"peak memory, 1 GiB pair: {peak_kib / 1024:.1f} MiB (target <= 48 MiB)")
     if peak_kib > 48 * 1024:
         failures.append("memory")
+
+    # The identical pair read from the disk: reported, not a target (shared disks are noisy).
+    if os.geteuid() == 0:
+        report_identical("cold identical 1 GiB (caches dropped)",
+                         identical_case(args, d, min(args.runs, 3), True))
+    else:
+        print("cold identical 1 GiB: skipped (dropping the page cache needs root)")
 
     if failures:
         print("missed targets:", ", ".join(failures))

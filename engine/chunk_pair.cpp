@@ -6,6 +6,60 @@
 #include "engine/byte_scan.h"
 
 namespace tandrel {
+namespace {
+
+// Compared parts of the windows are given back in steps of this size, so that a comparison
+// holds little more than its two chunk buffers in memory.
+constexpr size_t kReleaseStep = 4194304;
+
+// One chunk's comparison in place: plain data only, since a fault leaves it by a jump.
+struct WindowScan {
+    MappedWindow* windows[2];
+    const uint8_t* files[2];  // the two windows, or the first file's whole copy in chunk[0]
+    uint8_t* chunk[2];
+    size_t length;
+    size_t pieceSize;
+    bool firstInChunk;  // chunk[0] already holds the whole first file
+    ChunkPair::Segment* segments;
+    size_t segmentCount;
+};
+
+// Copies the first window whole into the first chunk buffer.
+void CopyFirstWindow(void* context) {
+    auto& scan = *static_cast<WindowScan*>(context);
+    for (size_t at = 0; at < scan.length; at += kReleaseStep) {
+        const size_t count = std::min(kReleaseStep, scan.length - at);
+        std::memcpy(scan.chunk[0] + at, scan.files[0] + at, count);
+        scan.windows[0]->Release(at, at + count);
+    }
+}
+
+// Compares the windows piece by piece; pieces that differ are copied into the chunk buffers and
+// listed, adjacent ones joined.
+void ScanWindows(void* context) {
+    auto& scan = *static_cast<WindowScan*>(context);
+    for (size_t at = 0; at < scan.length; at += scan.pieceSize) {
+        if (at % kReleaseStep == 0 && at > 0) {
+            scan.windows[0]->Release(at - kReleaseStep, at);
+            scan.windows[1]->Release(at - kReleaseStep, at);
+        }
+        const size_t count = std::min(scan.pieceSize, scan.length - at);
+        if (std::memcmp(scan.files[0] + at, scan.files[1] + at, count) == 0) {
+            continue;
+        }
+        if (!scan.firstInChunk) {
+            std::memcpy(scan.chunk[0] + at, scan.files[0] + at, count);
+        }
+        std::memcpy(scan.chunk[1] + at, scan.files[1] + at, count);
+        if (scan.segmentCount > 0 && scan.segments[scan.segmentCount - 1].end == at) {
+            scan.segments[scan.segmentCount - 1].end = at + count;
+        } else {
+            scan.segments[scan.segmentCount++] = {at, at + count};
+        }
+    }
+}
+
+}  // namespace
 
 ChunkPair::ChunkPair()
     : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)},
@@ -47,6 +101,17 @@ bool ChunkPair::ReadChunk() {
     const size_t target[2] = {
         keepFirstWhole ? static_cast<size_t>(std::min<uint64_t>(left_[0], kChunkSize)) : common,
         common};
+    if (mapping_) {
+        if (MapWindows(target)) {
+            return CompareWindows(keepFirstWhole);
+        }
+        // Nothing has been read at the first chunk, so reading starts at the beginning; later
+        // the read position no longer matches the chunk, which then counts as a failed read.
+        mapping_ = false;
+        if (!keepFirstWhole) {
+            return false;
+        }
+    }
 
     size_t got[2] = {0, 0};
     bool ended[2] = {target[0] == 0, target[1] == 0};
@@ -95,6 +160,70 @@ bool ChunkPair::ReadChunk() {
     left_[0] -= got[0];
     left_[1] -= got[1];
     return true;
+}
+
+bool ChunkPair::MapWindows(const size_t (&target)[2]) {
+    uint64_t at[2];
+    for (int k = 0; k < 2; ++k) {
+        at[k] = sizes_[k] - left_[k];
+        if (!windows_[k].Map(files_[k], at[k], target[k])) {
+            windows_[0].Unmap();
+            return false;
+        }
+    }
+    // A file cut shorter since it was opened maps short, as a read would end short.
+    for (int k = 0; k < 2; ++k) {
+        left_[k] -= windows_[k].Size();
+        endedEarly_ = endedEarly_ || windows_[k].Size() < target[k];
+    }
+    compareLength_ = std::min(windows_[0].Size(), windows_[1].Size());
+    // A file not yet in memory is read in large requests: the first windows now, each next
+    // one while the current one is compared.
+    const auto next = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
+    for (int k = 0; k < 2; ++k) {
+        if (at[k] == 0) {
+            MappedWindow::Prefetch(files_[k], 0, windows_[k].Size());
+        }
+        if (!endedEarly_) {
+            MappedWindow::Prefetch(files_[k], at[k] + windows_[k].Size(), next);
+        }
+    }
+    return true;
+}
+
+bool ChunkPair::CompareWindows(bool keepFirstWhole) {
+    WindowScan scan = {{&windows_[0], &windows_[1]},
+                       {windows_[0].Data(), windows_[1].Data()},
+                       {chunks_[0].Data(), chunks_[1].Data()},
+                       windows_[0].Size(),
+                       kPieceSize,
+                       keepFirstWhole,
+                       nullptr,
+                       0};
+    bool intact = true;
+    if (keepFirstWhole) {
+        // The copy stands in for the first window, which is released before the second is read.
+        intact = RunGuardedRead(CopyFirstWindow, &scan);
+        windows_[0].Unmap();
+        scan.files[0] = chunks_[0].Data();
+        firstCopyHeld_ = true;
+    } else if (firstCopyHeld_) {
+        // The header reader is done with the whole first chunk.
+        chunks_[0].ReleasePages();
+        firstCopyHeld_ = false;
+    }
+    // The segment list was reserved for every piece of a chunk, so the scan never allocates.
+    segments_.resize(kChunkSize / kPieceSize);
+    scan.segments = segments_.data();
+    scan.length = compareLength_;
+    intact = intact && RunGuardedRead(ScanWindows, &scan);
+    windows_[0].Unmap();
+    windows_[1].Unmap();
+    segments_.resize(intact ? scan.segmentCount : 0);
+    if (!intact) {
+        compareLength_ = 0;
+    }
+    return intact;
 }
 
 }  // namespace tandrel

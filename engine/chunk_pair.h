@@ -7,17 +7,19 @@
 
 #include "platform/chunk_buffer.h"
 #include "platform/input_file.h"
+#include "platform/mapped_window.h"
 
 namespace tandrel {
 
 inline constexpr size_t kChunkSize = 16777216;
 
-// Each chunk is read in small pieces through two staging buffers that stay in the processor's
-// cache. A piece that is equal in both files is finished there; only pieces that hold a
-// difference are copied to their places in the chunk buffers, where the records read them.
-// Equal stretches so cost one pass over the page cache instead of a trip through 32 MiB of
-// cold buffers. The first chunk of the first file is kept whole, zero-filled past the file's
-// end, for the PE header reader.
+// Each chunk is compared in small pieces. On Linux the pieces are read in place from a window of
+// each file mapped for that chunk; elsewhere, or when a file cannot be mapped, they are read
+// into two staging buffers that stay in the processor's cache. A piece that is equal in both
+// files is finished there; only pieces that hold a difference are copied to their places in the
+// chunk buffers, where the records read them. Equal stretches so cost one pass over the page
+// cache instead of a trip through 32 MiB of cold buffers. The first chunk of the first file is
+// kept whole, zero-filled past the file's end, for the PE header reader.
 class ChunkPair {
   public:
     struct Segment {
@@ -33,8 +35,8 @@ class ChunkPair {
     bool Open(const char* firstPath, const char* secondPath);
 
     // Reads the next chunk of both files, never past the smaller remaining size (only the first
-    // file's first chunk is read on, for the header reader). Returns false when a read fails;
-    // the chunk then has nothing to compare.
+    // file's first chunk is read on, for the header reader). Returns false when a read fails or
+    // a mapped file was cut short while it was read; the chunk then has nothing to compare.
     bool ReadChunk();
     // A file returned fewer bytes than its size promised (it shrank, or its size lied). What
     // both files returned up to there is compared; no chunk is read after this one, since any
@@ -57,6 +59,11 @@ class ChunkPair {
     static constexpr size_t kPieceSize = 65536;
 
     void AddPiece(size_t begin, size_t end);
+    // Maps target bytes of each file from where it was left, and sets the compare length; false
+    // when either file cannot be mapped.
+    bool MapWindows(const size_t (&target)[2]);
+    // Compares the mapped windows in place and unmaps them; false when a file was truncated.
+    bool CompareWindows(bool keepFirstWhole);
 
     InputFile files_[2];
     uint64_t sizes_[2] = {0, 0};
@@ -66,6 +73,11 @@ class ChunkPair {
     size_t compareLength_ = 0;
     bool firstChunk_ = true;
     bool endedEarly_ = false;
+    // Reading through mapped windows until a window cannot be mapped. The first chunk buffer
+    // holds the first file's whole first chunk until the second chunk is mapped.
+    bool mapping_ = true;
+    bool firstCopyHeld_ = false;
+    MappedWindow windows_[2];
     std::vector<Segment> segments_;
 };
 

@@ -30,6 +30,8 @@ class InputFile {
     bool Read(void* buffer, size_t count, size_t& bytesRead);
 
   private:
+    friend class MappedWindow;
+
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
     uint64_t size_ = 0;

@@ -14,4 +14,6 @@ ChunkBuffer::~ChunkBuffer() {
     }
 }
 
+void ChunkBuffer::ReleasePages() {}
+
 }  // namespace tandrel

@@ -1,0 +1,60 @@
+// A read-only view of one window of an input file, for comparing its pages in place. Only Linux
+// maps files; elsewhere Map always fails and the caller reads the file instead.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/input_file.h"
+
+namespace tandrel {
+
+class MappedWindow {
+  public:
+    MappedWindow() = default;
+    MappedWindow(const MappedWindow&) = delete;
+    MappedWindow& operator=(const MappedWindow&) = delete;
+    ~MappedWindow() { Unmap(); }
+
+    // Maps size bytes of the file from offset, which must be a multiple of the page size, and
+    // advises the system that they will be read once, in order; fewer (Size() tells how many,
+    // possibly none) when the file ends before, having been cut shorter. False, with nothing
+    // mapped, when the file cannot be mapped (a file system that refuses it, a device); the
+    // file's read position is untouched either way. Where files map, an empty window always
+    // maps. A window that another program cuts short after this raises SIGBUS when read past
+    // the file's new end: read it only under RunGuardedRead.
+    bool Map(const InputFile& file, uint64_t offset, size_t size);
+    void Unmap();
+    // Gives back the pages of [begin, end) of the window, which stays mapped: reading them
+    // again brings them back. Keeps what a comparison holds in memory to the part of the
+    // window not yet compared.
+    void Release(size_t begin, size_t end);
+    const uint8_t* Data() const { return data_; }
+    size_t Size() const { return size_; }
+
+    // Starts reading [offset, offset + size) of the file in the background, in large requests,
+    // so that the window mapped there next finds its pages in memory.
+    static void Prefetch(const InputFile& file, uint64_t offset, size_t size);
+
+  private:
+    const uint8_t* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// Runs body(context) so that a SIGBUS raised by reading a mapped window ends the body instead of
+// the process; returns false when that happened. body is left by a jump, so it must own nothing
+// with a destructor and take no lock. A SIGBUS outside the body, in another thread, or sent
+// rather than raised by a fault, goes to the handler that was installed before, which is back
+// in place when this returns.
+bool RunGuardedRead(void (*body)(void*), void* context);
+
+// Seam for the tests, for what cannot be made for real: both are null in the program.
+struct MappingSeam {
+    // Called before each window is mapped; false refuses the mapping as a file system would.
+    bool (*allowMap)(uint64_t offset) = nullptr;
+    // Called after each window is mapped, before anything reads it.
+    void (*windowMapped)(uint64_t offset) = nullptr;
+};
+MappingSeam& TestMappingSeam();
+
+}  // namespace tandrel

@@ -1,0 +1,75 @@
+#include "platform/mapped_window.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+namespace tandrel {
+
+MappingSeam& TestMappingSeam() {
+    static MappingSeam seam;
+    return seam;
+}
+
+bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
+    Unmap();
+    if (size == 0) {
+        return true;
+    }
+    const MappingSeam& seam = TestMappingSeam();
+    const auto fd = static_cast<int>(file.handle_);
+    struct stat info;
+    if (file.handle_ == InputFile::kNoHandle ||
+        (seam.allowMap != nullptr && !seam.allowMap(offset)) || ::fstat(fd, &info) != 0) {
+        return false;
+    }
+    if (S_ISREG(info.st_mode)) {
+        // A file cut shorter since it was sized is mapped only as far as it still reaches, just
+        // as a read would end there.
+        const auto now = static_cast<uint64_t>(info.st_size);
+        size = offset < now ? static_cast<size_t>(std::min<uint64_t>(size, now - offset)) : 0;
+        if (size == 0) {
+            return true;
+        }
+    }
+    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
+    if (view == MAP_FAILED) {
+        return false;
+    }
+    ::madvise(view, size, MADV_SEQUENTIAL);
+    data_ = static_cast<const uint8_t*>(view);
+    size_ = size;
+    if (seam.windowMapped != nullptr) {
+        seam.windowMapped(offset);
+    }
+    return true;
+}
+
+void MappedWindow::Unmap() {
+    if (data_ != nullptr) {
+        ::munmap(const_cast<uint8_t*>(data_), size_);
+        data_ = nullptr;
+        size_ = 0;
+    }
+}
+
+void MappedWindow::Release(size_t begin, size_t end) {
+    const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+    begin = (begin + page - 1) / page * page;
+    end = std::min(end, size_) / page * page;
+    if (data_ != nullptr && begin < end) {
+        ::madvise(const_cast<uint8_t*>(data_) + begin, end - begin, MADV_DONTNEED);
+    }
+}
+
+void MappedWindow::Prefetch(const InputFile& file, uint64_t offset, size_t size) {
+    if (file.handle_ != InputFile::kNoHandle && size > 0) {
+        ::posix_fadvise(static_cast<int>(file.handle_), static_cast<off_t>(offset),
+                        static_cast<off_t>(size), POSIX_FADV_WILLNEED);
+    }
+}
+
+}  // namespace tandrel

@@ -1,0 +1,101 @@
+// Linux inputs read through mapped windows: a file that cannot be mapped is read instead, with
+// the same report; a file truncated while mapped ends the comparison with whole records.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+#include <csignal>
+#include <filesystem>
+#include <vector>
+
+#include "engine/comparison.h"
+#include "platform/mapped_window.h"
+#include "tests/support/fake_result_box.h"
+#include "tests/support/report_runner.h"
+
+namespace tandrel {
+namespace {
+
+struct Case {
+    int refuseCall;         // the mapping to refuse, counted from 1; 0 for none
+    const char* truncated;  // the file cut to toSize as the window at atWindow is mapped
+    bool beforeMap;         // cut just before the window is mapped, or just after
+    uint64_t atWindow;
+    uint64_t toSize;
+    std::vector<const char*> offsets;  // of the one-byte records the report holds
+    bool done;                         // what RunComparison returns: false is status 2
+};
+
+const Case* active = nullptr;
+std::string activePath;
+int mapCalls = 0;
+
+void Truncate(uint64_t offset, bool beforeMap) {
+    if (!activePath.empty() && offset == active->atWindow && beforeMap == active->beforeMap) {
+        std::filesystem::resize_file(activePath, active->toSize);
+        activePath.clear();
+    }
+}
+bool AllowMap(uint64_t offset) {
+    Truncate(offset, true);
+    return ++mapCalls != active->refuseCall;
+}
+// Stands for a handler the program had before; a fault it gets is fatal, as by default.
+void EarlierBusHandler(int) {
+    std::signal(SIGBUS, SIG_DFL);
+}
+
+TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
+    const std::vector<Case> cases = {
+        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // mapped
+        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // first file read
+        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // second file read
+        {3, nullptr, false, 0, 0, {"0", "FFFFFF"}, false},                // refused past the start
+        {0, "a.bin", false, 16777216, 16781312, {"0", "FFFFFF"}, false},  // cut under it
+        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000000"}, false},  // shrank
+        {0, "a.bin", false, 0, 4096, {}, false},  // first chunk cut
+    };
+    for (const Case& c : cases) {
+        for (const bool dialog : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "case " << &c - &cases[0] << ", dialog " << dialog);
+            test::TempDir dir;
+            test::Bytes first(16777216 + 65536, 2);
+            test::Bytes second = first;
+            second[0] = second[16777215] = second[16777216] = 1;
+            const std::string a = dir.Write("a.bin", first), b = dir.Write("b.bin", second);
+            active = &c;
+            activePath = c.truncated ? dir.File(c.truncated) : "";
+            mapCalls = 0;
+            TestMappingSeam() = {AllowMap, [](uint64_t offset) { Truncate(offset, false); }};
+            std::signal(SIGBUS, EarlierBusHandler);
+
+            const std::string lineEnd = dialog ? "\r\n" : "\n";
+            std::string expected =
+                c.offsets.empty()
+                    ? ""
+                    : test::Lines({"Comparing " + a, " and " + b, "Warning: not a PE file!"},
+                                  lineEnd);
+            for (const char* offset : c.offsets) {
+                expected +=
+                    test::Lines({"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
+                                 "First file bytes: ", "02 ", "Second file bytes: ", "01 "},
+                                lineEnd);
+            }
+            test::FakeResultBox box;
+            PeImageInfo peImage;
+            bool done = false;
+            if (dialog) {
+                done = RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr);
+            }
+            const std::string report = dialog ? box.text : test::FileModeReport(a, b, dir, &done);
+            TestMappingSeam() = {};
+            EXPECT_EQ(report, expected);
+            EXPECT_EQ(done, c.done);
+            // The handler in place before the comparison is back.
+            EXPECT_EQ(std::signal(SIGBUS, SIG_DFL), &EarlierBusHandler);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tandrel
+#endif
