@@ -7,6 +7,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
 
+# The proportion of test code to product code that the project keeps (at most one half). The
+# counting tool lives in the shared folder beside the repository.
+ratio_tool=../shared/tools/test-ratio.py
+if [ -f "$ratio_tool" ]; then
+    python3 "$ratio_tool"
+else
+    echo "test-ratio.py not found beside the repository: proportion not checked"
+fi
+
 run_native() {
     local preset=$1
     echo "== $preset"
