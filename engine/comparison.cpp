@@ -12,6 +12,36 @@
 namespace tandrel {
 namespace {
 
+// Writes into room reserved for a whole record, with no checks: the usual case.
+class DirectText {
+  public:
+    explicit DirectText(char* out) : out_(out) {}
+    char* End() const { return out_; }
+
+    bool Append(const char* text, size_t count) {
+        std::memcpy(out_, text, count);
+        out_ += count;
+        return true;
+    }
+    template <size_t N>
+    bool Append(const char (&literal)[N]) {
+        return Append(literal, N - 1);
+    }
+    bool AppendHex(uint64_t value) { return Advance(FormatHex(out_, value)); }
+    bool AppendDecimal(uint64_t value) { return Advance(FormatDecimal(out_, value)); }
+    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated) {
+        return Advance(FormatHexBytes(out_, bytes, count, separated));
+    }
+
+  private:
+    bool Advance(char* end) {
+        out_ = end;
+        return true;
+    }
+
+    char* out_;
+};
+
 // Writes the records of one comparison.
 class RecordWriter {
   public:
@@ -24,41 +54,56 @@ class RecordWriter {
 
     // Returns false when the text is full and the comparison has to stop.
     bool Write(uint64_t offset, const uint8_t* first, const uint8_t* second, size_t count) {
-        Line();
-        text_.Append("File offset = ");
-        text_.AppendHex(offset);
-        Line();
+        // Ten line ends, the fixed texts, three numbers of up to 20 characters and the two hex
+        // lines (with one more character that an unseparated hex line may write past its end).
+        const size_t longest = 10 * lineEndLength_ + 96 + 3 * 20 + 2 * (3 * count + 1);
+        if (char* room = text_.Reserve(longest); room != nullptr) {
+            DirectText direct(room);
+            WriteTo(direct, offset, first, second, count);
+            text_.Commit(direct.End());
+            return true;
+        }
+        // Near a bounded text's end, where the record is cut, or a record longer than a
+        // streamed text's whole buffer.
+        return WriteTo(text_, offset, first, second, count);
+    }
+
+  private:
+    template <typename Text>
+    bool WriteTo(Text& text, uint64_t offset, const uint8_t* first, const uint8_t* second,
+                 size_t count) {
+        text.Append(lineEnd_, lineEndLength_);
+        text.Append("File offset = ");
+        text.AppendHex(offset);
+        text.Append(lineEnd_, lineEndLength_);
         if (peImage_ != nullptr) {
             // A PE first file is below 2 GiB, so its offsets fit the 32-bit section arithmetic.
             const uint32_t rva = FileOffsetToRva(*peImage_, static_cast<uint32_t>(offset));
             if (rva != 0) {
-                text_.Append("RVA = ");
-                text_.AppendHex(rva);
-                Line();
-                text_.Append("VA = ");
+                text.Append("RVA = ");
+                text.AppendHex(rva);
+                text.Append(lineEnd_, lineEndLength_);
+                text.Append("VA = ");
                 if (peImage_->is64) {
-                    text_.AppendHex(peImage_->imageBase64 + rva);
+                    text.AppendHex(peImage_->imageBase64 + rva);
                 } else {
-                    text_.AppendHex(static_cast<uint32_t>(peImage_->imageBase32 + rva));
+                    text.AppendHex(static_cast<uint32_t>(peImage_->imageBase32 + rva));
                 }
-                Line();
+                text.Append(lineEnd_, lineEndLength_);
             }
         }
-        text_.Append("Bytes Size (dec) = ");
-        text_.AppendDecimal(count);
-        Line();
-        text_.Append("First file bytes: ");
-        Line();
-        text_.AppendHexBytes(first, count, separated_);
-        Line();
-        text_.Append("Second file bytes: ");
-        Line();
-        text_.AppendHexBytes(second, count, separated_);
-        return Line();
+        text.Append("Bytes Size (dec) = ");
+        text.AppendDecimal(count);
+        text.Append(lineEnd_, lineEndLength_);
+        text.Append("First file bytes: ");
+        text.Append(lineEnd_, lineEndLength_);
+        text.AppendHexBytes(first, count, separated_);
+        text.Append(lineEnd_, lineEndLength_);
+        text.Append("Second file bytes: ");
+        text.Append(lineEnd_, lineEndLength_);
+        text.AppendHexBytes(second, count, separated_);
+        return text.Append(lineEnd_, lineEndLength_);
     }
-
-  private:
-    bool Line() { return text_.Append(lineEnd_, lineEndLength_); }
 
     ReportText& text_;
     const char* lineEnd_;

@@ -51,24 +51,45 @@ bool ReportText::AppendInParts(const char* text, size_t count) {
     return !full_;
 }
 
-bool ReportText::AppendHex(uint64_t value) {
-    char digits[16];
-    size_t count = 0;
-    do {
-        digits[15 - count++] = HexDigit(static_cast<unsigned>(value & 15));
-        value >>= 4;
-    } while (value != 0);
-    return Append(digits + 16 - count, count);
+char* FormatHex(char* out, uint64_t value) {
+    int digits = 1;
+    while (digits < 16 && value >> (4 * digits) != 0) {
+        ++digits;
+    }
+    for (int k = digits - 1; k >= 0; --k) {
+        *out++ = HexDigit(static_cast<unsigned>(value >> (4 * k)) & 15);
+    }
+    return out;
 }
 
-bool ReportText::AppendDecimal(uint64_t value) {
+char* FormatDecimal(char* out, uint64_t value) {
     char digits[20];
     size_t count = 0;
     do {
         digits[19 - count++] = static_cast<char>('0' + value % 10);
         value /= 10;
     } while (value != 0);
-    return Append(digits + 20 - count, count);
+    std::memcpy(out, digits + 20 - count, count);
+    return out + count;
+}
+
+char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated) {
+    for (size_t k = 0; k < count; ++k) {
+        std::memcpy(out, &kHexPairs[bytes[k] * 2], 2);
+        out[2] = ' ';
+        out += separated ? 3 : 2;
+    }
+    return out;
+}
+
+bool ReportText::AppendHex(uint64_t value) {
+    char digits[16];
+    return Append(digits, static_cast<size_t>(FormatHex(digits, value) - digits));
+}
+
+bool ReportText::AppendDecimal(uint64_t value) {
+    char digits[20];
+    return Append(digits, static_cast<size_t>(FormatDecimal(digits, value) - digits));
 }
 
 bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated) {
@@ -77,7 +98,8 @@ bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separat
         if (!MakeRoom()) {
             return false;
         }
-        const size_t fit = std::min(count, (capacity_ - length_) / width);
+        // The last pair of a piece needs room for the space written after it, separated or not.
+        const size_t fit = std::min(count, (capacity_ - length_ - (separated ? 0 : 1)) / width);
         if (fit == 0) {
             // Less room than one byte's text: go through Append, which cuts or flushes.
             const char text[3] = {kHexPairs[*bytes * 2], kHexPairs[*bytes * 2 + 1], ' '};
@@ -88,19 +110,19 @@ bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separat
             --count;
             continue;
         }
-        char* out = buffer_ + length_;
-        for (size_t k = 0; k < fit; ++k) {
-            std::memcpy(out, &kHexPairs[bytes[k] * 2], 2);
-            if (separated) {
-                out[2] = ' ';
-            }
-            out += width;
-        }
-        length_ += fit * width;
+        length_ =
+            static_cast<size_t>(FormatHexBytes(buffer_ + length_, bytes, fit, separated) - buffer_);
         bytes += fit;
         count -= fit;
     }
     return true;
+}
+
+char* ReportText::ReserveAfterFlush(size_t count) {
+    if (bounded_ || count > capacity_ || !Flush()) {
+        return nullptr;
+    }
+    return buffer_ + length_;
 }
 
 const char* ReportText::Text() {

@@ -8,6 +8,13 @@
 
 namespace tandrel {
 
+// Formatters that write straight into a buffer with room for their text; each returns the end
+// of what it wrote. Uppercase hexadecimal with no leading zeros ("%X", "%I64X"), decimal, and
+// bytes as two hex digits each, high nibble first, then a space when separated.
+char* FormatHex(char* out, uint64_t value);
+char* FormatDecimal(char* out, uint64_t value);
+char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated);
+
 class ReportText {
   public:
     // A text for the result box: at most size - 1 characters, kept zero-terminated; what does not
@@ -43,6 +50,17 @@ class ReportText {
     // Each byte as two uppercase hex digits, high nibble first, then a space when separated.
     bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated);
 
+    // Room for count more characters at the end of the text, written out first when a streamed
+    // text lacks it; null when a bounded text lacks it or a write has failed. What is written
+    // there becomes part of the text through Commit.
+    char* Reserve(size_t count) {
+        if (count <= capacity_ - length_ && !full_) {
+            return buffer_ + length_;
+        }
+        return ReserveAfterFlush(count);
+    }
+    void Commit(const char* end) { length_ = static_cast<size_t>(end - buffer_); }
+
     bool IsFull() const { return full_; }
     bool WriteFailed() const { return writeFailed_; }
     size_t Length() const { return length_; }
@@ -58,6 +76,7 @@ class ReportText {
     // Makes room for at least one more character; false when a bounded text is full.
     bool MakeRoom();
     bool AppendInParts(const char* text, size_t count);
+    char* ReserveAfterFlush(size_t count);
 
     char* buffer_;
     size_t capacity_;
