@@ -41,6 +41,8 @@ int RunMainDialog(int& argc, char** argv, DiffDialog& dialog) {
         const QtMessageHandler previous = qInstallMessageHandler(StartupMessageHandler);
         app = std::make_unique<QApplication>(qtArgc, qtArgv);
         qInstallMessageHandler(previous);
+        // Ties the window to the installed menu entry, whose icon and name the desktop shows.
+        QGuiApplication::setDesktopFileName("io.github.tandrel.tandrel");
     }
     QtMainDialog window(dialog);
     window.exec();
