@@ -19,8 +19,12 @@ class DirectText {
     char* End() const { return out_; }
 
     bool Append(const char* text, size_t count) {
-        std::memcpy(out_, text, count);
-        out_ += count;
+        if (count == 1) {
+            *out_++ = *text;  // a line end, many times a record: no call for it
+        } else {
+            std::memcpy(out_, text, count);
+            out_ += count;
+        }
         return true;
     }
     template <size_t N>
