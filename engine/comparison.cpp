@@ -58,9 +58,10 @@ class RecordWriter {
 
     // Returns false when the text is full and the comparison has to stop.
     bool Write(uint64_t offset, const uint8_t* first, const uint8_t* second, size_t count) {
-        // Ten line ends, the fixed texts, three numbers of up to 20 characters and the two hex
-        // lines (with one more character that an unseparated hex line may write past its end).
-        const size_t longest = 10 * lineEndLength_ + 96 + 3 * 20 + 2 * (3 * count + 1);
+        // Nine line ends, 81 characters of fixed text, four numbers (offset, RVA, VA and length:
+        // at most 16 + 8 + 16 + 20 digits) and the two hex lines, each with one more character
+        // that an unseparated hex line may write past its end.
+        const size_t longest = 9 * lineEndLength_ + 81 + 60 + 2 * (3 * count + 1);
         if (char* room = text_.Reserve(longest); room != nullptr) {
             DirectText direct(room);
             WriteTo(direct, offset, first, second, count);

@@ -62,8 +62,6 @@ class ReportText {
     void Commit(const char* end) { length_ = static_cast<size_t>(end - buffer_); }
 
     bool IsFull() const { return full_; }
-    bool WriteFailed() const { return writeFailed_; }
-    size_t Length() const { return length_; }
     // The text so far, zero-terminated (a bounded text).
     const char* Text();
     // Writes a streamed text's buffer out and empties it; false once a write has failed.

@@ -39,15 +39,17 @@ bool RunGuardedRead(void (*body)(void*), void* context) {
         return false;
     }
     sigjmp_buf jump;
+    // Set after the body, so it keeps its value across a jump only as a volatile.
+    volatile bool finished = false;
     // The jump restores the signal mask, so SIGBUS is deliverable again afterwards.
-    const bool faulted = sigsetjmp(jump, 1) != 0;
-    if (!faulted) {
+    if (sigsetjmp(jump, 1) == 0) {
         guardedJump = &jump;
         body(context);
+        finished = true;
     }
     guardedJump = nullptr;
     ::sigaction(SIGBUS, &previousAction, nullptr);
-    return !faulted;
+    return finished;
 }
 
 }  // namespace tandrel
