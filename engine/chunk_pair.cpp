@@ -105,11 +105,13 @@ bool ChunkPair::ReadChunk() {
         if (MapWindows(target)) {
             return CompareWindows(keepFirstWhole);
         }
-        // Nothing has been read at the first chunk, so reading starts at the beginning; later
-        // the read position no longer matches the chunk, which then counts as a failed read.
+        // Reading takes over where the windows would have begun (mapping leaves the read
+        // position at the start), so the report is the same as if it had read from the start.
         mapping_ = false;
-        if (!keepFirstWhole) {
-            return false;
+        for (int k = 0; k < 2; ++k) {
+            if (!files_[k].Seek(sizes_[k] - left_[k])) {
+                return false;
+            }
         }
     }
 

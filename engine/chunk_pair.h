@@ -73,7 +73,8 @@ class ChunkPair {
     size_t compareLength_ = 0;
     bool firstChunk_ = true;
     bool endedEarly_ = false;
-    // Reading through mapped windows until a window cannot be mapped. The first chunk buffer
+    // Reading through mapped windows until a window cannot be mapped, then reading on from
+    // there. The first chunk buffer
     // holds the first file's whole first chunk until the second chunk is mapped.
     bool mapping_ = true;
     bool firstCopyHeld_ = false;

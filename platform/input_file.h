@@ -28,6 +28,8 @@ class InputFile {
     // many arrived; fewer than count only at the end of the file. Returns false when the read
     // fails, with bytesRead 0.
     bool Read(void* buffer, size_t count, size_t& bytesRead);
+    // Moves the read position to offset bytes from the start; false when it cannot be moved.
+    bool Seek(uint64_t offset);
 
   private:
     friend class MappedWindow;

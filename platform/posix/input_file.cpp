@@ -85,4 +85,9 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
     return true;
 }
 
+bool InputFile::Seek(uint64_t offset) {
+    return handle_ != kNoHandle && ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset),
+                                           SEEK_SET) == static_cast<off_t>(offset);
+}
+
 }  // namespace tandrel

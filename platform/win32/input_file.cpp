@@ -66,4 +66,11 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
     return true;
 }
 
+bool InputFile::Seek(uint64_t offset) {
+    LARGE_INTEGER distance;
+    distance.QuadPart = static_cast<LONGLONG>(offset);
+    return handle_ != kNoHandle &&
+           ::SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_BEGIN) != 0;
+}
+
 }  // namespace tandrel

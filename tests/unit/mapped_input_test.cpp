@@ -46,12 +46,12 @@ void EarlierBusHandler(int) {
 
 TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
     const std::vector<Case> cases = {
-        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // mapped
-        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // first file read
-        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000000"}, true},      // second file read
-        {3, nullptr, false, 0, 0, {"0", "FFFFFF"}, false},                // refused past the start
+        {0, nullptr, false, 0, 0, {"0", "FFFFFF", "1000001"}, true},      // mapped
+        {1, nullptr, false, 0, 0, {"0", "FFFFFF", "1000001"}, true},      // first file read
+        {2, nullptr, false, 0, 0, {"0", "FFFFFF", "1000001"}, true},      // second file read
+        {3, nullptr, false, 0, 0, {"0", "FFFFFF", "1000001"}, true},      // refused past the start
         {0, "a.bin", false, 16777216, 16781312, {"0", "FFFFFF"}, false},  // cut under it
-        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000000"}, false},  // shrank
+        {0, "b.bin", true, 16777216, 16781312, {"0", "FFFFFF", "1000001"}, false},  // shrank
         {0, "a.bin", false, 0, 4096, {}, false},  // first chunk cut
     };
     for (const Case& c : cases) {
@@ -60,7 +60,7 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             test::TempDir dir;
             test::Bytes first(16777216 + 65536, 2);
             test::Bytes second = first;
-            second[0] = second[16777215] = second[16777216] = 1;
+            second[0] = second[16777215] = second[16777217] = 1;
             const std::string a = dir.Write("a.bin", first), b = dir.Write("b.bin", second);
             active = &c;
             activePath = c.truncated ? dir.File(c.truncated) : "";
