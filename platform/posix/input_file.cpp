@@ -38,7 +38,14 @@ bool QuerySize(int fd, uint64_t& size) {
 
 bool InputFile::Open(const char* path) {
     Close();
-    // O_NONBLOCK keeps the open of a FIFO from waiting for a writer; reads are blocking again.
+    // Anything but a regular file or a block device is refused before it is opened, since
+    // opening a device can act on it (a tape rewinds, a watchdog starts). The type is checked
+    // again once open, for a file swapped meanwhile; O_NONBLOCK keeps the open of a FIFO
+    // swapped in from waiting for a writer, and reads are blocking again.
+    struct stat info;
+    if (::stat(path, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {
+        return false;
+    }
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return false;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,7 +21,8 @@ namespace {
 using test::Lines;
 using Files = std::map<std::string, std::string>;
 
-// Every case starts with these files beside a FIFO and two links to b.bin.
+// Every case starts with these files beside a FIFO and two links to b.bin. Nothing may open the
+// FIFO: opening a special file can act on it (a tape rewinds, a watchdog starts).
 const Files kInputs = {{"a.bin", "ABCD"},       {"b.bin", "AXYD"},      {"c d.bin", "ABCD"},
                        {"nx1\" \"nx2", "ABCD"}, {"important2", "AXYD"}, {"\"q\"", "ABCD"},
                        {"q", "AXYD"},           {"sys.bin", "64\n"}};
@@ -78,8 +80,13 @@ TEST(CommandLineRun, ArgumentsExitStatusAndFiles) {
         ::mkfifo(dir.File("fifo").c_str(), 0600);
         std::filesystem::create_symlink(dir.File("b.bin"), dir.File("link.bin"));
         std::filesystem::create_hard_link(dir.File("b.bin"), dir.File("hard.bin"));
+        const int opens = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(::inotify_add_watch(opens, dir.File("fifo").c_str(), IN_OPEN), 0);
 
         const test::ProgramOutcome outcome = test::RunProgram(dir.Path().string(), c.arguments);
+        char event[4096];
+        EXPECT_EQ(::read(opens, event, sizeof event), -1) << "the FIFO was opened";
+        ::close(opens);
         EXPECT_EQ(outcome.status, c.status);
         EXPECT_EQ(outcome.output, "");
         // The inputs byte for byte as they were, and the files the run wrote.
