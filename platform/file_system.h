@@ -22,7 +22,8 @@ inline constexpr const char* kReportOpenMode = "w";
 #endif
 
 // Creates the file only if nothing of that name exists yet and writes size bytes to it. Returns
-// false, leaving any existing file untouched, when creation fails. A short write is not retried.
+// false, leaving any existing file untouched, when creation fails; when the bytes cannot all be
+// written (a full disk), the new file is removed, since a part would pass for the whole.
 bool WriteNewFile(const char* path, const char* data, size_t size);
 
 // True when both paths exist and name the same file, through links or different spellings.

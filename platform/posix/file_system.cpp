@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 namespace tandrel {
 
 bool WriteNewFile(const char* path, const char* data, size_t size) {
@@ -12,9 +14,17 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     if (fd < 0) {
         return false;
     }
-    const ssize_t written = size == 0 ? 0 : ::write(fd, data, size);
-    ::close(fd);
-    return written >= 0;
+    bool ok = true;
+    for (size_t done = 0; ok && done < size;) {
+        const ssize_t written = ::write(fd, data + done, size - done);
+        ok = written > 0 || (written < 0 && errno == EINTR);
+        done += written > 0 ? static_cast<size_t>(written) : 0;
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(path);
+    }
+    return ok;
 }
 
 bool IsSameFile(const char* first, const char* second) {

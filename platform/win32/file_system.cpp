@@ -32,12 +32,17 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
         return false;
     }
     bool ok = true;
-    if (size > 0) {
-        const DWORD count = size > MAXDWORD ? MAXDWORD : static_cast<DWORD>(size);
+    for (size_t done = 0; ok && done < size;) {
+        const size_t left = size - done;
+        const DWORD count = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
         DWORD written = 0;
-        ok = ::WriteFile(file, data, count, &written, nullptr) != 0;
+        ok = ::WriteFile(file, data + done, count, &written, nullptr) != 0 && written > 0;
+        done += written;
     }
-    ::CloseHandle(file);
+    ok = ::CloseHandle(file) != 0 && ok;
+    if (!ok) {
+        ::DeleteFileA(path);
+    }
     return ok;
 }
 

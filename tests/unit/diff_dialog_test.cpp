@@ -2,6 +2,7 @@
 // what a comparison leaves in the result box. The backends' own parts are in tests/dialog.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <deque>
 #include <filesystem>
@@ -10,6 +11,10 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
 
 #include "res/resource.h"
 #include "tests/support/temp_dir.h"
@@ -133,7 +138,9 @@ TEST_F(DialogHandlers, SaveWritesNothingForAnEmptyBoxACancelOrAnExistingName) {
     EXPECT_EQ(FileCount(), 1u);
 }
 
-TEST_F(DialogHandlers, SaveWritesABoxLongerThanTheReportBufferWhole) {
+// A box longer than the report buffer is saved whole; a disk that cannot hold it all (here a
+// file-size limit) leaves no file rather than a part that would pass for the whole.
+TEST_F(DialogHandlers, SaveWritesTheWholeBoxOrNoFile) {
     std::string text;
     while (text.size() < 300000 + 4096) {
         text += "File offset = 1\r\r\n";
@@ -142,6 +149,18 @@ TEST_F(DialogHandlers, SaveWritesABoxLongerThanTheReportBufferWhole) {
     host_.answers = {dir_.File("long.txt")};
     dialog_.OnCommand(IDC_SAVE_RESULT);
     EXPECT_EQ(ReadFileText(dir_.File("long.txt")), text);
+#ifndef _WIN32
+    rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit cap = {100000, old.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cap), 0);
+    host_.answers = {dir_.File("cut.txt")};
+    dialog_.OnCommand(IDC_SAVE_RESULT);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("cut.txt")));
+#endif
 }
 
 TEST_F(DialogHandlers, ComparePathsAreCutAt1999Characters) {
