@@ -74,8 +74,8 @@ class ChunkPair {
     bool firstChunk_ = true;
     bool endedEarly_ = false;
     // Reading through mapped windows until a window cannot be mapped, then reading on from
-    // there. The first chunk buffer
-    // holds the first file's whole first chunk until the second chunk is mapped.
+    // there. The first chunk buffer holds the first file's whole first chunk until the second
+    // chunk is mapped.
     bool mapping_ = true;
     bool firstCopyHeld_ = false;
     MappedWindow windows_[2];
