@@ -204,9 +204,9 @@ bool ChunkPair::CompareWindows(bool keepFirstWhole) {
                        0};
     bool intact = true;
     if (keepFirstWhole) {
-        // The copy stands in for the first window, which is released before the second is read.
+        // The copy stands in for the first window, whose pages are released before the second
+        // is read.
         intact = RunGuardedRead(CopyFirstWindow, &scan);
-        windows_[0].Unmap();
         scan.files[0] = chunks_[0].Data();
         firstCopyHeld_ = true;
     } else if (firstCopyHeld_) {
@@ -219,6 +219,8 @@ bool ChunkPair::CompareWindows(bool keepFirstWhole) {
     scan.segments = segments_.data();
     scan.length = compareLength_;
     intact = intact && RunGuardedRead(ScanWindows, &scan);
+    // A file cut short under its window may have shown zeros for bytes it no longer holds.
+    intact = intact && windows_[0].IsBacked(files_[0]) && windows_[1].IsBacked(files_[1]);
     windows_[0].Unmap();
     windows_[1].Unmap();
     segments_.resize(intact ? scan.segmentCount : 0);

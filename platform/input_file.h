@@ -23,6 +23,9 @@ class InputFile {
     // The whole size in bytes, 64-bit, as it was when the file was opened: a block device's
     // size comes from the device.
     uint64_t Size() const { return size_; }
+    // The size now, which on Linux another program may have changed since the file was opened;
+    // false when it cannot be had.
+    bool CurrentSize(uint64_t& size) const;
 
     // Reads up to count bytes at the current position into buffer and sets bytesRead to how
     // many arrived; fewer than count only at the end of the file. Returns false when the read

@@ -31,6 +31,11 @@ class MappedWindow {
     void Release(size_t begin, size_t end);
     const uint8_t* Data() const { return data_; }
     size_t Size() const { return size_; }
+    // True when the file still reaches the window's end. A file cut short after mapping faults
+    // only on whole pages past its new end: the rest of the page that holds its new end reads
+    // as zeros, bytes the file never had. So what was read from a window counts only when this
+    // holds afterwards.
+    bool IsBacked(const InputFile& file) const;
 
     // Starts reading [offset, offset + size) of the file in the background, in large requests,
     // so that the window mapped there next finds its pages in memory.
@@ -39,6 +44,7 @@ class MappedWindow {
   private:
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
+    uint64_t offset_ = 0;
 };
 
 // Runs body(context) so that a SIGBUS raised by reading a mapped window ends the body instead of

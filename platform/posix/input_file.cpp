@@ -11,27 +11,26 @@
 namespace tandrel {
 namespace {
 
+// The size of a regular file or of a block device, whose size comes from the device.
+bool SizeOf(int fd, const struct stat& info, uint64_t& size) {
+    if (S_ISBLK(info.st_mode)) {
+        return ::ioctl(fd, BLKGETSIZE64, &size) == 0;
+    }
+    size = static_cast<uint64_t>(info.st_size);
+    return S_ISREG(info.st_mode);
+}
+
 // Only a regular file or a block device has a size that its reads can keep to. A FIFO, a
 // character device or a socket has none (fstat says 0), so comparing one would look like
 // comparing an empty file. A regular file of size 0 that yields a byte is a pseudo-file (as in
 // /proc) whose size says nothing of its content.
 bool QuerySize(int fd, uint64_t& size) {
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
-        return false;
-    }
-    if (S_ISBLK(info.st_mode)) {
-        return ::ioctl(fd, BLKGETSIZE64, &size) == 0;
-    }
-    if (!S_ISREG(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !SizeOf(fd, info, size)) {
         return false;
     }
     char byte;
-    if (info.st_size == 0 && ::pread(fd, &byte, 1, 0) != 0) {
-        return false;
-    }
-    size = static_cast<uint64_t>(info.st_size);
-    return true;
+    return size != 0 || S_ISBLK(info.st_mode) || ::pread(fd, &byte, 1, 0) == 0;
 }
 
 }  // namespace
@@ -90,6 +89,12 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
         bytesRead += static_cast<size_t>(got);
     }
     return true;
+}
+
+bool InputFile::CurrentSize(uint64_t& size) const {
+    struct stat info;
+    const auto fd = static_cast<int>(handle_);
+    return handle_ != kNoHandle && ::fstat(fd, &info) == 0 && SizeOf(fd, info, size);
 }
 
 bool InputFile::Seek(uint64_t offset) {

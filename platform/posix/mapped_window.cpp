@@ -42,6 +42,7 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
     ::madvise(view, size, MADV_SEQUENTIAL);
     data_ = static_cast<const uint8_t*>(view);
     size_ = size;
+    offset_ = offset;
     if (seam.windowMapped != nullptr) {
         seam.windowMapped(offset);
     }
@@ -54,6 +55,11 @@ void MappedWindow::Unmap() {
         data_ = nullptr;
         size_ = 0;
     }
+}
+
+bool MappedWindow::IsBacked(const InputFile& file) const {
+    uint64_t now = 0;
+    return data_ == nullptr || (file.CurrentSize(now) && now >= offset_ + size_);
 }
 
 void MappedWindow::Release(size_t begin, size_t end) {

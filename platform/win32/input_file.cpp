@@ -66,6 +66,15 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
     return true;
 }
 
+bool InputFile::CurrentSize(uint64_t& size) const {
+    LARGE_INTEGER now;
+    if (handle_ == kNoHandle || !::GetFileSizeEx(AsHandle(handle_), &now)) {
+        return false;
+    }
+    size = static_cast<uint64_t>(now.QuadPart);
+    return true;
+}
+
 bool InputFile::Seek(uint64_t offset) {
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);

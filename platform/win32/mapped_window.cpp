@@ -17,6 +17,10 @@ void MappedWindow::Unmap() {}
 
 void MappedWindow::Release(size_t, size_t) {}
 
+bool MappedWindow::IsBacked(const InputFile&) const {
+    return true;
+}
+
 void MappedWindow::Prefetch(const InputFile&, uint64_t, size_t) {}
 
 bool RunGuardedRead(void (*body)(void*), void* context) {
