@@ -20,6 +20,22 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
+// Opens the report for writing; null when it cannot be opened or turns out to name an input. An
+// input that does not exist yet may be named by the report path too: once the report exists, the
+// same check sees it, and a report this run created for nothing goes again.
+std::FILE* OpenReport(const std::string& path, const CommandLine& line) {
+    const bool existed = Exists(path);
+    std::FILE* stream = std::fopen(path.c_str(), kReportOpenMode);
+    if (stream != nullptr && NamesAnInput(path, line)) {
+        std::fclose(stream);
+        if (!existed) {
+            std::remove(path.c_str());
+        }
+        return nullptr;
+    }
+    return stream;
+}
+
 }  // namespace
 
 int DiffApp::Run(const CommandLine& line, const DialogRunner& runDialog) {
@@ -35,18 +51,10 @@ int DiffApp::Run(const CommandLine& line, const DialogRunner& runDialog) {
         if (NamesAnInput(reportPath, line)) {
             return kFailed;
         }
-        // An input that does not exist yet may be named by the report path too: once the report
-        // exists, the same check sees it. A report that this run created for nothing goes again.
-        const bool existed = Exists(reportPath);
-        stream = std::fopen(reportPath.c_str(), kReportOpenMode);
+        // Standard output is written as the shell opened it: reopening it would truncate a file
+        // opened for appending.
+        stream = IsStandardOutput(reportPath.c_str()) ? stdout : OpenReport(reportPath, line);
         if (stream == nullptr) {
-            return kFailed;
-        }
-        if (NamesAnInput(reportPath, line)) {
-            std::fclose(stream);
-            if (!existed) {
-                std::remove(reportPath.c_str());
-            }
             return kFailed;
         }
     }

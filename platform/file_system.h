@@ -26,7 +26,12 @@ inline constexpr const char* kReportOpenMode = "w";
 // written (a full disk), the new file is removed, since a part would pass for the whole.
 bool WriteNewFile(const char* path, const char* data, size_t size);
 
-// True when both paths exist and name the same file, through links or different spellings.
+// True when both paths exist and name the same file, through links or different spellings; on
+// Linux two nodes of one device name the same file too.
 bool IsSameFile(const char* first, const char* second);
+
+// True when path names the file this process has open as its standard output (/dev/stdout, or
+// any path to that file). Only on Linux; always false on Windows.
+bool IsStandardOutput(const char* path);
 
 }  // namespace tandrel

@@ -57,4 +57,8 @@ bool IsSameFile(const char* first, const char* second) {
            a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
 }
 
+bool IsStandardOutput(const char*) {
+    return false;
+}
+
 }  // namespace tandrel

@@ -16,13 +16,15 @@ namespace tandrel::test {
 
 struct ProgramOutcome {
     int status = -1;     // the exit status, or 128 and the signal that ended it
-    std::string output;  // stdout and stderr together
+    std::string output;  // what it printed: stderr, and stdout unless that went to a file
 };
 
 // Runs the program in folder with the arguments and without DISPLAY, WAYLAND_DISPLAY and
-// QT_QPA_PLATFORM, and waits for it.
+// QT_QPA_PLATFORM, and waits for it. With appendTo, its standard output is that file of the
+// folder, opened for appending as a shell's ">>" opens it.
 inline ProgramOutcome RunProgram(const std::string& folder,
-                                 const std::vector<std::string>& arguments) {
+                                 const std::vector<std::string>& arguments,
+                                 const std::string& appendTo = "") {
     std::vector<const char*> argv{TANDREL_BINARY};
     for (const std::string& argument : arguments) {
         argv.push_back(argument.c_str());
@@ -33,7 +35,8 @@ inline ProgramOutcome RunProgram(const std::string& folder,
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT, 0600);
-        ::dup2(output, 1);
+        const std::string stdoutPath = folder + "/" + appendTo;
+        ::dup2(appendTo.empty() ? output : ::open(stdoutPath.c_str(), O_WRONLY | O_APPEND), 1);
         ::dup2(output, 2);
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
             ::unsetenv(name);
