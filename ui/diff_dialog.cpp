@@ -13,9 +13,6 @@
 namespace tandrel {
 namespace {
 
-// Paths are read from the boxes through buffers of this size, so at most 1,999 characters.
-constexpr int kPathBufferSize = 2000;
-
 constexpr char kOpenFilter[] = "All Files (*.*)\0*.*\0";
 constexpr char kSaveFilter[] = "All Files (*.txt)\0*.txt\0";
 
@@ -58,12 +55,22 @@ bool DiffDialog::OnInitDialog() {
     return true;
 }
 
+bool DiffDialog::ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]) {
+    // A path cut to the buffer could name another file ("f.bin" of "f.bin.orig"), so one that
+    // does not fit is not read at all: the Compare fails as for a path that cannot be opened.
+    if (host_->GetItemTextLength(pathBoxId) >= kPathBufferSize) {
+        return false;
+    }
+    host_->GetItemText(pathBoxId, path, kPathBufferSize);
+    return true;
+}
+
 void DiffDialog::OnCompare() {
     char first[kPathBufferSize];
     char second[kPathBufferSize];
-    host_->GetItemText(IDC_FIRST_PATH, first, kPathBufferSize);
-    host_->GetItemText(IDC_SECOND_PATH, second, kPathBufferSize);
-    RunComparison(first, second, &resultBox_, nullptr);
+    if (ReadPathBox(IDC_FIRST_PATH, first) && ReadPathBox(IDC_SECOND_PATH, second)) {
+        RunComparison(first, second, &resultBox_, nullptr);
+    }
 }
 
 void DiffDialog::Browse(int pathBoxId, const char* title) {

@@ -55,7 +55,12 @@ class DiffDialog {
         DiffDialog& dialog_;
     };
 
+    // Paths are read from the boxes through buffers of this size, so at most 1,999 characters.
+    static constexpr int kPathBufferSize = 2000;
+
     void Browse(int pathBoxId, const char* title);
+    // False, with nothing read, when the box's text does not fit the buffer.
+    bool ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]);
 
     PeImageInfo peImage_;
     HostResultBox resultBox_{*this};

@@ -163,24 +163,6 @@ TEST_F(DialogHandlers, SaveWritesTheWholeBoxOrNoFile) {
 #endif
 }
 
-TEST_F(DialogHandlers, ComparePathsAreCutAt1999Characters) {
-#ifdef _WIN32
-    GTEST_SKIP() << "ANSI file names end at 260 characters";
-#endif
-    // A real file whose path is exactly 1,999 characters long, typed with three more after it.
-    std::filesystem::path folder = dir_.Path();
-    while (folder.string().size() < 1999 - 300) {
-        folder /= std::string(200, 'd');
-    }
-    std::filesystem::create_directories(folder);
-    const std::string prefix = (folder / "").string();
-    const std::string path = dir_.Write(prefix + std::string(1999 - prefix.size(), 'f'), "AB");
-    host_.texts[IDC_FIRST_PATH] = path + "xyz";
-    host_.texts[IDC_SECOND_PATH] = dir_.Write("second", "AC");
-    dialog_.OnCommand(IDC_COMPARE);
-    EXPECT_EQ(host_.texts[IDC_RESULT].substr(0, 10 + 1999 + 2), "Comparing " + path + "\r\n");
-}
-
 TEST_F(DialogHandlers, FailedCompareLeavesTheBoxAndItsBarsAlone) {
     host_.texts[IDC_RESULT] = "earlier";
     const int updates = host_.barUpdates;
