@@ -6,7 +6,7 @@
 #   package  native, and what scripts/package.sh builds and checks the packages with
 set -euo pipefail
 
-packages=(build-essential cmake googletest qt6-base-dev python3 clang libclang-rt-14-dev)
+packages=(build-essential cmake googletest qt6-base-dev fonts-noto-mono python3 clang libclang-rt-14-dev)
 if [ "${1:-native}" = all ]; then
     packages+=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb
                xauth x11-apps imagemagick)

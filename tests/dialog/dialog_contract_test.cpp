@@ -1,6 +1,7 @@
 // The main dialog's contract, run against each backend's real dialog: its template, initial
 // states, keys, drops, file dialogs, scroll bars, font, the comparison's text and saving it.
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -60,7 +61,11 @@ TEST_F(DialogContract, TemplateAndInitialStates) {
     EXPECT_EQ(d_->Controls(), rows);
     EXPECT_TRUE(d_->Host().IsItemChecked(IDC_SPACE_SEPARATOR));
     EXPECT_FALSE(d_->Host().IsItemChecked(IDC_SHORT_NAMES));
-    EXPECT_TRUE(d_->ResultFontIsFixedPitch());
+    // Fixed pitch as the user sees it: every character as wide as every other.
+    const std::vector<int> advances = d_->ResultFontAdvances();
+    ASSERT_EQ(advances.size(), 95u);
+    EXPECT_GT(advances[0], 0);
+    EXPECT_EQ(std::count(advances.begin(), advances.end(), advances[0]), 95);
 }
 
 TEST_F(DialogContract, KeysThatEndTheDialog) {
@@ -96,9 +101,9 @@ TEST_F(DialogContract, PathBoxesTakeDroppedAndBrowsedFiles) {
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
 }
 
-// The box shows about 14 lines and 70 (Qt) to 80 (Wine) characters. With short names the header
-// is narrow: a 20-byte run makes a 60-character line, a 28-byte one an 84-character line; one
-// run makes 11 lines, two make 18.
+// The box shows 12 to 15 lines of 70 to 90 characters, as the fixed-pitch fonts at hand go. With
+// short names the header is narrow: a 20-byte run makes a 60-character line, a 40-byte one a
+// 120-character line; one run makes 11 lines, three make 25.
 TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
     d_->Click(IDC_SHORT_NAMES);
     const std::string a = dir_.Write("a.bin", Bytes(600, 0));
@@ -110,13 +115,35 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
     // The bars each case calls for: horizontal, vertical.
     using Case = std::tuple<const char*, Bytes, std::pair<bool, bool>>;
     for (const auto& [name, second, bars] :
-         {Case{"short", run(20), {false, false}}, Case{"wide", run(28), {true, false}},
-          Case{"tall", OneByteRuns(2, 600), {false, true}}}) {
+         {Case{"short", run(20), {false, false}}, Case{"wide", run(40), {true, false}},
+          Case{"tall", OneByteRuns(3, 600), {false, true}}}) {
         Compare(a, dir_.Write(std::string(name) + ".bin", second));
         EXPECT_EQ(d_->ResultBars(), bars) << name;
     }
     Compare(a, dir_.File("missing.bin"));
     EXPECT_EQ(d_->ResultBars(), std::pair(false, true));
+}
+
+// A typed path longer than the 1,999 characters a Compare reads is never cut, not even when the
+// cut would name another file: the Compare fails as for a path that cannot be opened.
+TEST_F(DialogContract, APathTooLongToReadIsNeverCut) {
+#ifdef _WIN32
+    GTEST_SKIP() << "ANSI paths end at 259 characters: neither such a path nor its cut opens";
+#endif
+    std::filesystem::path folder = dir_.Path();
+    while (folder.string().size() < 1999 - 300) {
+        folder /= std::string(200, 'd');
+    }
+    std::filesystem::create_directories(folder);
+    const std::string prefix = (folder / "").string();
+    const std::string cut = prefix + std::string(1999 - prefix.size(), 'f');
+    dir_.Write(cut, "AB");
+    dir_.Write(cut + ".orig", "AB");
+    Compare(cut, dir_.Write("second", "AC"));
+    ASSERT_NE(d_->Text(IDC_RESULT), "");  // the 1,999-character path itself is read
+    SetText(IDC_RESULT, "earlier");
+    Compare(cut + ".orig", dir_.File("second"));
+    EXPECT_EQ(d_->Text(IDC_RESULT), "earlier");
 }
 
 // A PE32 first file, a size line, records with and without RVA, in the box as in the file; then

@@ -35,7 +35,8 @@ class DialogDriver {
     virtual void Drop(int id, const std::vector<std::string>& paths) = 0;
     // Whether the result box shows its horizontal and its vertical scroll bar.
     virtual std::pair<bool, bool> ResultBars() = 0;
-    virtual bool ResultFontIsFixedPitch() = 0;
+    // The advance of each printable ASCII character in the result box's font, in pixels.
+    virtual std::vector<int> ResultFontAdvances() = 0;
     // The report the real program writes headless for the two paths, as its file stores it.
     virtual std::string HeadlessReport(const std::string& first, const std::string& second) = 0;
 

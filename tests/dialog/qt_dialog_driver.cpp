@@ -88,8 +88,13 @@ class QtDialogDriver : public DialogDriver {
         return {box->horizontalScrollBar()->isVisible(), box->verticalScrollBar()->isVisible()};
     }
 
-    bool ResultFontIsFixedPitch() override {
-        return QFontInfo(window_.Control(IDC_RESULT)->font()).fixedPitch();
+    std::vector<int> ResultFontAdvances() override {
+        const QFontMetrics metrics(window_.Control(IDC_RESULT)->font());
+        std::vector<int> advances;
+        for (char16_t c = u' '; c <= u'~'; ++c) {
+            advances.push_back(metrics.horizontalAdvance(QChar(c)));
+        }
+        return advances;
     }
 
     std::string HeadlessReport(const std::string& first, const std::string& second) override {

@@ -107,15 +107,14 @@ class Win32DialogDriver : public DialogDriver {
         return {(style & WS_HSCROLL) != 0, (style & WS_VSCROLL) != 0};
     }
 
-    bool ResultFontIsFixedPitch() override {
+    std::vector<int> ResultFontAdvances() override {
         const HWND box = Item(IDC_RESULT);
         const HDC dc = ::GetDC(box);
         ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(::SendMessageA(box, WM_GETFONT, 0, 0)));
-        TEXTMETRICA metrics = {};
-        ::GetTextMetricsA(dc, &metrics);
+        std::vector<int> advances('~' - ' ' + 1, 0);
+        ::GetCharWidth32A(dc, ' ', '~', advances.data());
         ::ReleaseDC(box, dc);
-        // The flag is named the wrong way round: it marks a variable pitch.
-        return (metrics.tmPitchAndFamily & TMPF_FIXED_PITCH) == 0;
+        return advances;
     }
 
     // The build's path, which Wine reads on the current drive, Z:, where the Unix root is.
