@@ -16,6 +16,7 @@ alternating runs.
 """
 import argparse
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -23,6 +24,7 @@ import time
 
 GIB = 1 << 30
 MIB = 1 << 20
+CMP = shutil.which("cmp")  # posix_spawn takes a path; looked up once, not per run
 
 
 def make_random(path, size):
@@ -58,30 +60,46 @@ def warm(*paths):
                 pass
 
 
-def run(command, stdout_path=None):
-    """Runs command and returns (wall seconds, exit status).
+def execute(command, expect, stdout=os.devnull):
+    """Runs command to its end, stdout to the file stdout names and stderr discarded, and
+    returns its user CPU seconds; exits if its status is not expect.
 
-    Everything written so far is synced first, untimed: otherwise a run that truncates its
-    earlier report waits for that report's write-back, a wait that belongs to the earlier run
-    and falls on whichever program comes next."""
+    The child opens its stdout itself, as a shell's redirection would, so each program pays for
+    creating its own output file. posix_spawn and wait4 keep this script's share of a run small
+    and the same for every program."""
+    actions = [(os.POSIX_SPAWN_OPEN, 1, stdout, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644),
+               (os.POSIX_SPAWN_OPEN, 2, os.devnull, os.O_WRONLY, 0)]
+    pid = os.posix_spawn(command[0], command, os.environ, file_actions=actions)
+    _, status, usage = os.wait4(pid, 0)
+    if os.waitstatus_to_exitcode(status) != expect:
+        sys.exit(f"{' '.join(command)}: exit status {os.waitstatus_to_exitcode(status)}")
+    return usage.ru_utime
+
+
+def run(command, output=None, stdout=False, expect=0):
+    """Runs command once and returns (wall seconds, user CPU seconds). output names the file
+    it writes, its stdout when stdout is true.
+
+    The earlier output is removed and everything written so far synced first, untimed: so no run
+    waits for the write-back of an earlier run's output, and none truncates one (ext4 frees the
+    old pages and starts write-back when a truncated file is closed, some 30 ms on the dense
+    report, which would time the disk rather than the program)."""
+    if output and os.path.exists(output):
+        os.remove(output)
     os.sync()
-    out = open(stdout_path, "wb") if stdout_path else subprocess.DEVNULL
     start = time.perf_counter()
-    child = subprocess.Popen(command, stdout=out, stderr=subprocess.DEVNULL)
-    status = child.wait()
-    wall = time.perf_counter() - start
-    if stdout_path:
-        out.close()
-    return wall, status
+    user = execute(command, expect, output if stdout else os.devnull)
+    return time.perf_counter() - start, user
 
 
-def alternate(runs, first, second):
-    """Runs the two commands alternately and returns the two lists of wall times."""
-    a, b = [], []
+def alternate(runs, steps):
+    """Calls each of steps, a dict of callables, once per round in turn and returns the lists of
+    their results by name."""
+    results = {name: [] for name in steps}
     for _ in range(runs):
-        a.append(first())
-        b.append(second())
-    return a, b
+        for name, step in steps.items():
+            results[name].append(step())
+    return results
 
 
 def drop_caches():
@@ -94,20 +112,18 @@ def identical_case(args, d, runs, cold):
     """Times the four readers of the identical pair in turn and returns their medians."""
     pair = [d("big1.bin"), d("big2.bin")]
     commands = {
-        "tandrel": [args.tandrel] + pair + [d("identical.txt")],
-        "in-place floor": [os.path.join(args.floors, "mapped_floor")] + pair,
-        "read() floor": [os.path.join(args.floors, "read_floor")] + pair,
-        "cmp": ["cmp"] + pair,
+        "tandrel": ([args.tandrel] + pair + [d("identical.txt")], d("identical.txt")),
+        "in-place floor": ([os.path.join(args.floors, "mapped_floor")] + pair, None),
+        "read() floor": ([os.path.join(args.floors, "read_floor")] + pair, None),
+        "cmp": ([CMP] + pair, None),
     }
-    times = {name: [] for name in commands}
-    for _ in range(runs):
-        for name, command in commands.items():
-            if cold:
-                drop_caches()
-            wall, status = run(command)
-            if status != 0:
-                sys.exit(f"{name} failed on the identical pair (status {status})")
-            times[name].append(wall)
+
+    def step(command, output):
+        if cold:
+            drop_caches()
+        return run(command, output)[0]
+
+    times = alternate(runs, {name: lambda c=c: step(*c) for name, c in commands.items()})
     return {name: statistics.median(walls) for name, walls in times.items()}
 
 
@@ -169,11 +185,12 @@ def main():
     report_identical("identical 1 GiB", medians, failures)
 
     # 1,048,576 one-byte runs, both lists written to files.
-    tandrel_times, cmp_times = alternate(
-        args.runs,
-        lambda: run([args.tandrel, d("dense1.bin"), d("dense2.bin"), d("dense-report.txt")])[0],
-        lambda: run(["cmp", "-l", d("dense1.bin"), d("dense2.bin")], d("dense-cmp.txt"))[0])
-    t, c = statistics.median(tandrel_times), statistics.median(cmp_times)
+    dense = [d("dense1.bin"), d("dense2.bin")]
+    times = alternate(args.runs, {
+        "tandrel": lambda: run([args.tandrel] + dense + [d("dense-report.txt")],
+                               d("dense-report.txt"))[0],
+        "cmp -l": lambda: run([CMP, "-l"] + dense, d("dense-cmp.txt"), stdout=True, expect=1)[0]})
+    t, c = statistics.median(times["tandrel"]), statistics.median(times["cmp -l"])
     ratio = t / c
     records = open(d("dense-report.txt"), "rb").read().count(b"File offset = ")
     print(f"64 MiB, {records} runs: tandrel {t:.3f} s, cmp -l {c:.3f} s, ratio {ratio:.3f} "
@@ -186,7 +203,7 @@ def main():
     # before exec.
     report = d("time.txt")
     run(["/usr/bin/time", "-f", "%M", "-o", report, args.tandrel, d("big1.bin"), d("big2.bin"),
-         d("identical.txt")])
+         d("identical.txt")], d("identical.txt"))
     peak_kib = int(open(report).read().split()[-1])
     print(f"peak memory, 1 GiB pair: {peak_kib / 1024:.1f} MiB (target <= 48 MiB)")
     if peak_kib > 48 * 1024:
