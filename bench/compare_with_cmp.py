@@ -152,18 +152,15 @@ def report_identical(label, medians, failures=None):
     to_cmp = t / medians["cmp"]
     to_floor = t / medians["in-place floor"]
     to_read = t / medians["read() floor"]
-    # The cold pair is reported only, so its line names no targets.
-    targets = (" (target <= 0.25)", " (target <= 1.3)") if failures is not None else ("", "")
-    print(f"  tandrel / cmp {to_cmp:.3f}{targets[0]}, / in-place floor {to_floor:.3f}"
-          f"{targets[1]}, / read() floor {to_read:.3f}")
+    # The cold pair is reported only, so its line names no target.
+    target = " (target <= 1.15)" if failures is not None else ""
+    print(f"  tandrel / cmp {to_cmp:.3f}, / in-place floor {to_floor:.3f}{target}, "
+          f"/ read() floor {to_read:.3f}")
     if "memory floor" in medians:
         print(f"  memory floor / cmp {medians['memory floor'] / medians['cmp']:.3f} on one thread, "
               f"{medians['memory floor, two threads'] / medians['cmp']:.3f} on two")
-    if failures is not None:
-        if to_cmp > 0.25:
-            failures.append("identical vs cmp")
-        if to_floor > 1.3:
-            failures.append("identical vs in-place floor")
+    if failures is not None and to_floor > 1.15:
+        failures.append("identical vs in-place floor")
 
 
 def dense_case(args, d, failures):
