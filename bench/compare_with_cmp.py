@@ -10,11 +10,13 @@ Cases:
              report vs cmp -l's list, both written to files, and the output floor (the report
              copied to a file with 1 MiB read() and write() calls); and tandrel's user time per
              record: its user time here less that on an identical 64 MiB pair
+  sample     start-up: the bundled 1.5 KiB sample pair, 200 runs each of tandrel, cmp -l
+             and /bin/true, one of each a round
   memory     peak resident memory of tandrel on the 1 GiB pair (mapped pages count)
 The memory floor (the identical pair's resident copies compared by one memcmp, on one thread and
 on two) is printed beside the identical case: no single-threaded reader can go below it.
-Every pair is written anew by each run of this script. Each ratio is of median wall times over
-alternating runs.
+Every pair but the bundled one is written anew by each run of this script. Each ratio is of
+median wall times over alternating runs; the sample case prints its spread too.
 """
 import argparse
 import os
@@ -78,6 +80,19 @@ def execute(command, expect, stdout=os.devnull):
     return usage.ru_utime
 
 
+def remove(*paths):
+    for path in paths:
+        if os.path.exists(path):
+            os.remove(path)
+
+
+def timed(command, expect, stdout=os.devnull):
+    """Runs command as execute does; returns (wall seconds, user CPU seconds)."""
+    start = time.perf_counter()
+    user = execute(command, expect, stdout)
+    return time.perf_counter() - start, user
+
+
 def run(command, output=None, stdout=False, expect=0):
     """Runs command once and returns (wall seconds, user CPU seconds). output names the file
     it writes, its stdout when stdout is true.
@@ -86,12 +101,10 @@ def run(command, output=None, stdout=False, expect=0):
     waits for the write-back of an earlier run's output, and none truncates one (ext4 frees the
     old pages and starts write-back when a truncated file is closed, some 30 ms on the dense
     report, which would time the disk rather than the program)."""
-    if output and os.path.exists(output):
-        os.remove(output)
+    if output:
+        remove(output)
     os.sync()
-    start = time.perf_counter()
-    user = execute(command, expect, output if stdout else os.devnull)
-    return time.perf_counter() - start, user
+    return timed(command, expect, output if stdout else os.devnull)
 
 
 def alternate(runs, steps):
@@ -201,11 +214,38 @@ def dense_case(args, d, failures):
         failures.append("dense user time per record")
 
 
+def sample_pair_case(args, d, failures, runs=200):
+    """Start-up: tandrel, cmp -l and /bin/true on the bundled 1.5 KiB pair, one of each a round."""
+    pair = [os.path.join(args.samples, name) for name in ("sample.exe", "sample-patched.exe")]
+    report, listing = d("sample-report.txt"), d("sample-cmp.txt")
+    commands = [("tandrel", [args.tandrel] + pair + [report], os.devnull, 0),
+                ("cmp -l", [CMP, "-l"] + pair, listing, 1),
+                ("true", ["/bin/true"], os.devnull, 0)]
+    times = {name: [] for name, *_ in commands}
+    warm(*pair)
+    for k in range(runs):
+        # A sync before each run would cost more than most of these runs. One a round, after
+        # removing the round's outputs, does as well: no run truncates an output or waits for
+        # the write-back of one, and each round starts with nothing left to write.
+        remove(report, listing)
+        os.sync()
+        # Each round starts with the next program, so none always runs first after the sync.
+        for name, command, stdout, expect in commands[k % 3:] + commands[:k % 3]:
+            times[name].append(timed(command, expect, stdout)[0] * 1e3)
+    print(f"sample pair, {runs} runs each (min / median / max): " +
+          ", ".join(f"{name} {spread(ms)} ms" for name, ms in times.items()))
+    t, c, true = (statistics.median(times[name]) for name in ("tandrel", "cmp -l", "true"))
+    print(f"  tandrel / cmp -l {t / c:.3f} (target <= 1.25), tandrel / true {t / true:.3f}")
+    if t / c > 1.25:
+        failures.append("sample pair")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
     parser.add_argument("--floors", required=True, help="folder of the floors' programs")
     parser.add_argument("--data", required=True, help="folder for the generated files")
+    parser.add_argument("--samples", required=True, help="folder of the bundled sample pair")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
     os.makedirs(args.data, exist_ok=True)
@@ -228,6 +268,7 @@ def main():
     report_identical("identical 1 GiB", medians, failures)
 
     dense_case(args, d, failures)
+    sample_pair_case(args, d, failures)
 
     # Peak memory of the 1 GiB comparison. GNU time reports the program's own peak; wait4 from
     # here would count this script's memory too, since the child's peak includes what it had

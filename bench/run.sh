@@ -11,7 +11,8 @@ cmake --build build/linux-release -j2 >/dev/null
 # A missed target still lets the dialog benchmark run; the exit status tells it afterwards.
 status=0
 python3 bench/compare_with_cmp.py --tandrel build/linux-release/app/tandrel \
-    --floors build/linux-release/bench --data build/bench-data --runs "${1:-5}" || status=$?
+    --floors build/linux-release/bench --data build/bench-data --samples samples \
+    --runs "${1:-5}" || status=$?
 python3 bench/many_sections.py --tandrel build/linux-release/app/tandrel \
     --data build/bench-data --runs "${1:-5}" || status=$?
 # The dialog's comparison up to the 300,000-character stop, where a backend benchmark exists.
