@@ -12,14 +12,19 @@ Cases:
              record: its user time here less that on an identical 64 MiB pair
   sample     start-up: the bundled 1.5 KiB sample pair, 200 runs each of tandrel, cmp -l
              and /bin/true, one of each a round
+  small      1,000 pairs of 1 KiB to 1 MiB (log-uniform) with 1 to 5 short differing runs each:
+             one loop runs tandrel, or cmp -l writing to a file, once on every pair
   memory     peak resident memory of tandrel on the 1 GiB pair (mapped pages count)
 The memory floor (the identical pair's resident copies compared by one memcmp, on one thread and
 on two) is printed beside the identical case: no single-threaded reader can go below it.
 Every pair but the bundled one is written anew by each run of this script. Each ratio is of
-median wall times over alternating runs; the sample case prints its spread too.
+median wall times (of whole loops for the small pairs) over alternating runs; the sample and
+small cases print their spread too.
 """
 import argparse
 import os
+import random
+import re
 import shutil
 import statistics
 import subprocess
@@ -240,6 +245,68 @@ def sample_pair_case(args, d, failures, runs=200):
         failures.append("sample pair")
 
 
+def make_small_pairs(folder, count=1000):
+    """Writes count pairs of 1 KiB to 1 MiB, log-uniform (about 160 MiB a side), each second file
+    the first with 1 to 5 runs of 1 to 16 bytes changed. Returns the pairs and how many bytes
+    differ in all."""
+    rng = random.Random(1)  # the same sizes and places on every run
+    os.makedirs(folder, exist_ok=True)
+    pairs, differing = [], 0
+    for k in range(count):
+        first = rng.randbytes(round(1024 * 2 ** (10 * rng.random())))
+        places = set()
+        for _ in range(rng.randint(1, 5)):
+            length = rng.randint(1, 16)
+            at = rng.randrange(len(first) - length + 1)
+            places.update(range(at, at + length))
+        second = bytearray(first)
+        for place in places:
+            second[place] ^= rng.randint(1, 255)
+        differing += len(places)
+        pair = (os.path.join(folder, f"{k:04d}a.bin"), os.path.join(folder, f"{k:04d}b.bin"))
+        for path, data in zip(pair, (first, second)):
+            with open(path, "wb") as out:
+                out.write(data)
+        pairs.append(pair)
+    return pairs, differing
+
+
+def small_pairs_case(args, pairs, differing, failures):
+    """A thousand small pairs, one process a pair: one timed unit is a loop over all of them."""
+    folder = os.path.dirname(pairs[0][0])
+    reports = [os.path.join(folder, f"{k:04d}-tandrel.txt") for k in range(len(pairs))]
+    listings = [os.path.join(folder, f"{k:04d}-cmp.txt") for k in range(len(pairs))]
+    loops = {
+        "tandrel": ([([args.tandrel, a, b, r], os.devnull) for (a, b), r in zip(pairs, reports)],
+                    reports, 0),
+        "cmp -l": ([([CMP, "-l", a, b], c) for (a, b), c in zip(pairs, listings)], listings, 1),
+    }
+
+    def loop(commands, outputs, expect):
+        # As in run(): the last loop's outputs removed and synced, untimed, so that no run in
+        # this loop truncates a file or waits for write-back.
+        remove(*outputs)
+        os.sync()
+        start = time.perf_counter()
+        for command, stdout in commands:
+            execute(command, expect, stdout)
+        return time.perf_counter() - start
+
+    times = alternate(args.runs, {name: lambda job=job: loop(*job) for name, job in loops.items()})
+    # Both programs must have listed every differing byte.
+    listed = sum(int(n) for path in reports
+                 for n in re.findall(rb"Bytes Size \(dec\) = (\d+)", open(path, "rb").read()))
+    lines = sum(open(path, "rb").read().count(b"\n") for path in listings)
+    if listed != differing or lines != differing:
+        sys.exit(f"small pairs: {differing} bytes differ, tandrel listed {listed}, cmp -l {lines}")
+    print(f"{len(pairs)} small pairs, loop of one process a pair (min / median / max): " +
+          ", ".join(f"{name} {spread(walls)} s" for name, walls in times.items()))
+    ratio = statistics.median(times["tandrel"]) / statistics.median(times["cmp -l"])
+    print(f"  tandrel / cmp -l {ratio:.3f} (target <= 1.25)")
+    if ratio > 1.25:
+        failures.append("small pairs")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--tandrel", required=True)
@@ -257,8 +324,10 @@ def main():
     make_random(d("dense1.bin"), 64 * MIB)
     make_every_64th_differs(d("dense1.bin"), d("dense2.bin"))
     make_copy(d("dense1.bin"), d("dense1-copy.bin"))
+    pairs, differing = make_small_pairs(d("small"))
     os.sync()  # no write-back of the fresh pairs during the timings
-    warm(d("big1.bin"), d("big2.bin"), d("dense1.bin"), d("dense2.bin"), d("dense1-copy.bin"))
+    warm(d("big1.bin"), d("big2.bin"), d("dense1.bin"), d("dense2.bin"), d("dense1-copy.bin"),
+         *(path for pair in pairs for path in pair))
 
     failures = []
 
@@ -269,6 +338,7 @@ def main():
 
     dense_case(args, d, failures)
     sample_pair_case(args, d, failures)
+    small_pairs_case(args, pairs, differing, failures)
 
     # Peak memory of the 1 GiB comparison. GNU time reports the program's own peak; wait4 from
     # here would count this script's memory too, since the child's peak includes what it had

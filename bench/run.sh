@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the optimised program and runs the benchmarks against GNU cmp on data made here.
-# Usage: bench/run.sh [runs]   (the data, about 2.2 GiB written anew each run, goes to
+# Usage: bench/run.sh [runs]   (the data, about 2.5 GiB written anew each run, goes to
 # build/bench-data; run as root, it also times the identical pair with the page cache dropped)
 set -euo pipefail
 cd "$(dirname "$0")/.."
