@@ -28,27 +28,32 @@ size_t LowestZeroByte(uint64_t word) {
     return static_cast<size_t>(std::countr_zero(flags)) / 8;
 }
 
+// Compares at most words whole words from i on: true with i at the first differing byte, or
+// false with i past the equal words.
+bool MismatchInWords(const uint8_t* a, const uint8_t* b, size_t& i, size_t end, size_t words) {
+    for (; words > 0 && end - i >= 8; --words, i += 8) {
+        const uint64_t diff = Load(a + i) ^ Load(b + i);
+        if (diff != 0) {
+            i += static_cast<size_t>(std::countr_zero(diff)) / 8;
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 size_t FindMismatch(const uint8_t* a, const uint8_t* b, size_t from, size_t end) {
     size_t i = from;
     // Differences often lie close together: a few words first, before a block's call.
-    for (int word = 0; word < 8 && end - i >= 8; ++word) {
-        const uint64_t diff = Load(a + i) ^ Load(b + i);
-        if (diff != 0) {
-            return i + static_cast<size_t>(std::countr_zero(diff)) / 8;
-        }
-        i += 8;
+    if (MismatchInWords(a, b, i, end, 8)) {
+        return i;
     }
     while (end - i >= kBlock && std::memcmp(a + i, b + i, kBlock) == 0) {
         i += kBlock;
     }
-    while (end - i >= 8) {
-        const uint64_t diff = Load(a + i) ^ Load(b + i);
-        if (diff != 0) {
-            return i + static_cast<size_t>(std::countr_zero(diff)) / 8;
-        }
-        i += 8;
+    if (MismatchInWords(a, b, i, end, kBlock / 8)) {
+        return i;
     }
     while (i < end && a[i] == b[i]) {
         ++i;

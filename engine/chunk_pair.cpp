@@ -24,6 +24,16 @@ struct WindowScan {
     size_t segmentCount;
 };
 
+// Adds the stretch [begin, end) to a list of count stretches, joined to the last one when they
+// touch.
+void AddSegment(ChunkPair::Segment* segments, size_t& count, size_t begin, size_t end) {
+    if (count > 0 && segments[count - 1].end == begin) {
+        segments[count - 1].end = end;
+    } else {
+        segments[count++] = {begin, end};
+    }
+}
+
 // Copies the first window whole into the first chunk buffer.
 void CopyFirstWindow(void* context) {
     auto& scan = *static_cast<WindowScan*>(context);
@@ -51,11 +61,7 @@ void ScanWindows(void* context) {
             std::memcpy(scan.chunk[0] + at, scan.files[0] + at, count);
         }
         std::memcpy(scan.chunk[1] + at, scan.files[1] + at, count);
-        if (scan.segmentCount > 0 && scan.segments[scan.segmentCount - 1].end == at) {
-            scan.segments[scan.segmentCount - 1].end = at + count;
-        } else {
-            scan.segments[scan.segmentCount++] = {at, at + count};
-        }
+        AddSegment(scan.segments, scan.segmentCount, at, at + count);
     }
 }
 
@@ -64,7 +70,7 @@ void ScanWindows(void* context) {
 ChunkPair::ChunkPair()
     : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)},
       pieces_{ChunkBuffer(kPieceSize), ChunkBuffer(kPieceSize)} {
-    segments_.reserve(kChunkSize / kPieceSize);
+    segments_.resize(kChunkSize / kPieceSize);
 }
 
 bool ChunkPair::Open(const char* firstPath, const char* secondPath) {
@@ -84,16 +90,8 @@ bool ChunkPair::Open(const char* firstPath, const char* secondPath) {
     return true;
 }
 
-void ChunkPair::AddPiece(size_t begin, size_t end) {
-    if (!segments_.empty() && segments_.back().end == begin) {
-        segments_.back().end = end;
-    } else {
-        segments_.push_back({begin, end});
-    }
-}
-
 bool ChunkPair::ReadChunk() {
-    segments_.clear();
+    segmentCount_ = 0;
     compareLength_ = 0;
     const bool keepFirstWhole = firstChunk_;
     firstChunk_ = false;
@@ -133,7 +131,7 @@ bool ChunkPair::ReadChunk() {
             }
             const size_t ask = std::min(kPieceSize, target[k] - got[k]);
             if (!files_[k].Read(pieces_[k].Data(), ask, count[k])) {
-                segments_.clear();
+                segmentCount_ = 0;
                 compareLength_ = 0;
                 return false;
             }
@@ -151,7 +149,7 @@ bool ChunkPair::ReadChunk() {
                     std::memcpy(chunks_[0].Data() + at, pieces_[0].Data(), both);
                 }
                 std::memcpy(chunks_[1].Data() + at, pieces_[1].Data(), both);
-                AddPiece(at, at + both);
+                AddSegment(segments_.data(), segmentCount_, at, at + both);
             }
             compareLength_ += both;
             comparing = !ended[0] && !ended[1];
@@ -214,8 +212,7 @@ bool ChunkPair::CompareWindows(bool keepFirstWhole) {
         chunks_[0].ReleasePages();
         firstCopyHeld_ = false;
     }
-    // The segment list was reserved for every piece of a chunk, so the scan never allocates.
-    segments_.resize(kChunkSize / kPieceSize);
+    // The segment list has room for every piece of a chunk, so the scan never allocates.
     scan.segments = segments_.data();
     scan.length = compareLength_;
     intact = intact && RunGuardedRead(ScanWindows, &scan);
@@ -223,7 +220,7 @@ bool ChunkPair::CompareWindows(bool keepFirstWhole) {
     intact = intact && windows_[0].IsBacked(files_[0]) && windows_[1].IsBacked(files_[1]);
     windows_[0].Unmap();
     windows_[1].Unmap();
-    segments_.resize(intact ? scan.segmentCount : 0);
+    segmentCount_ = intact ? scan.segmentCount : 0;
     if (!intact) {
         compareLength_ = 0;
     }

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "platform/chunk_buffer.h"
@@ -53,12 +54,11 @@ class ChunkPair {
     size_t CompareLength() const { return compareLength_; }
     // The stretches of [0, CompareLength()) that may hold differences, in order. Outside them
     // the two files are equal; each stretch ends at an equal byte or at the compare length.
-    const std::vector<Segment>& Segments() const { return segments_; }
+    std::span<const Segment> Segments() const { return {segments_.data(), segmentCount_}; }
 
   private:
     static constexpr size_t kPieceSize = 65536;
 
-    void AddPiece(size_t begin, size_t end);
     // Maps target bytes of each file from where it was left, and sets the compare length; false
     // when either file cannot be mapped.
     bool MapWindows(const size_t (&target)[2]);
@@ -79,7 +79,8 @@ class ChunkPair {
     bool mapping_ = true;
     bool firstCopyHeld_ = false;
     MappedWindow windows_[2];
-    std::vector<Segment> segments_;
+    std::vector<Segment> segments_;  // room for one a piece
+    size_t segmentCount_ = 0;
 };
 
 }  // namespace tandrel

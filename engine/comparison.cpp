@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/byte_scan.h"
+#include "engine/chunk_pair.h"
 #include "engine/report_buffer.h"
 #include "engine/report_text.h"
 #include "platform/file_system.h"
@@ -46,6 +47,25 @@ class DirectText {
     char* out_;
 };
 
+constexpr char kOffsetLabel[] = "File offset = ";
+constexpr char kRvaLabel[] = "RVA = ";
+constexpr char kVaLabel[] = "VA = ";
+constexpr char kLengthLabel[] = "Bytes Size (dec) = ";
+constexpr char kFirstBytesLabel[] = "First file bytes: ";
+constexpr char kSecondBytesLabel[] = "Second file bytes: ";
+
+template <size_t N>
+constexpr size_t Length(const char (&)[N]) {
+    return N - 1;
+}
+
+// The most a record holds besides its two hex lines: the labels, nine line ends and four
+// numbers (offset, RVA, VA and length: at most 16 + 8 + 16 + 20 digits).
+constexpr size_t kLongestLineEnd = 2;
+constexpr size_t kRecordFixedText = Length(kOffsetLabel) + Length(kRvaLabel) + Length(kVaLabel) +
+                                    Length(kLengthLabel) + Length(kFirstBytesLabel) +
+                                    Length(kSecondBytesLabel) + 9 * kLongestLineEnd + 60;
+
 // Writes the records of one comparison.
 class RecordWriter {
   public:
@@ -58,10 +78,8 @@ class RecordWriter {
 
     // Returns false when the text is full and the comparison has to stop.
     bool Write(uint64_t offset, const uint8_t* first, const uint8_t* second, size_t count) {
-        // Nine line ends, 81 characters of fixed text, four numbers (offset, RVA, VA and length:
-        // at most 16 + 8 + 16 + 20 digits) and the two hex lines, each with one more character
-        // that an unseparated hex line may write past its end.
-        const size_t longest = 9 * lineEndLength_ + 81 + 60 + 2 * (3 * count + 1);
+        // Each hex line may write one character past its end when unseparated.
+        const size_t longest = kRecordFixedText + 2 * (3 * count + 1);
         if (char* room = text_.Reserve(longest); room != nullptr) {
             DirectText direct(room);
             WriteTo(direct, offset, first, second, count);
@@ -78,17 +96,17 @@ class RecordWriter {
     bool WriteTo(Text& text, uint64_t offset, const uint8_t* first, const uint8_t* second,
                  size_t count) {
         text.Append(lineEnd_, lineEndLength_);
-        text.Append("File offset = ");
+        text.Append(kOffsetLabel);
         text.AppendHex(offset);
         text.Append(lineEnd_, lineEndLength_);
         if (peImage_ != nullptr) {
             // A PE first file is below 2 GiB, so its offsets fit the 32-bit section arithmetic.
             const uint32_t rva = FileOffsetToRva(*peImage_, static_cast<uint32_t>(offset));
             if (rva != 0) {
-                text.Append("RVA = ");
+                text.Append(kRvaLabel);
                 text.AppendHex(rva);
                 text.Append(lineEnd_, lineEndLength_);
-                text.Append("VA = ");
+                text.Append(kVaLabel);
                 if (peImage_->is64) {
                     text.AppendHex(peImage_->imageBase64 + rva);
                 } else {
@@ -97,14 +115,14 @@ class RecordWriter {
                 text.Append(lineEnd_, lineEndLength_);
             }
         }
-        text.Append("Bytes Size (dec) = ");
+        text.Append(kLengthLabel);
         text.AppendDecimal(count);
         text.Append(lineEnd_, lineEndLength_);
-        text.Append("First file bytes: ");
+        text.Append(kFirstBytesLabel);
         text.Append(lineEnd_, lineEndLength_);
         text.AppendHexBytes(first, count, separated_);
         text.Append(lineEnd_, lineEndLength_);
-        text.Append("Second file bytes: ");
+        text.Append(kSecondBytesLabel);
         text.Append(lineEnd_, lineEndLength_);
         text.AppendHexBytes(second, count, separated_);
         return text.Append(lineEnd_, lineEndLength_);
@@ -144,8 +162,9 @@ void WriteHeader(ReportText& text, const char* firstPath, const char* secondPath
 
 }  // namespace
 
-bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
-                   ResultBox* resultBox, std::FILE* stream) {
+bool CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+                  const ReportOptions& options, ReportOutput& output) {
+    output.text = nullptr;
     if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
         *secondPath == '\0') {
         return false;
@@ -159,25 +178,24 @@ bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
         return false;
     }
 
-    const bool dialogMode = resultBox != nullptr;
-    const char* const lineEnd = dialogMode ? resultBox->LineEnd() : "\n";
-    const bool shortNames = dialogMode && resultBox->IsShortNamesOn();
-    const bool separated = !dialogMode || resultBox->IsSpaceSeparatorOn();
-    // The result box gets the whole text at once, cut at the buffer's end; the file report goes
-    // out through the same buffer whenever it fills.
-    ReportText text = dialogMode ? ReportText::Bounded(buffer, kReportBufferSize)
-                                 : ReportText::Streamed(buffer, kReportBufferSize, stream);
+    const char* const lineEnd = options.lineEnd;
+    // A whole text is cut at its limit; a streamed one goes out through the buffer whenever it
+    // fills.
+    ReportText text =
+        output.wholeText
+            ? ReportText::Bounded(buffer, std::min(output.textLimit + 1, kReportBufferSize))
+            : ReportText::Streamed(buffer, kReportBufferSize, output.stream);
 
     const bool isPe =
         ParsePeHeader(peImage, files.First(), files.ChunkBufferSize(), files.FirstSize());
-    WriteHeader(text, firstPath, secondPath, lineEnd, shortNames, isPe);
+    WriteHeader(text, firstPath, secondPath, lineEnd, options.shortNames, isPe);
     if (files.FirstSize() != files.SecondSize()) {
         text.Append("Different file size, comparing only minimum = ");
         text.AppendDecimal(std::min(files.FirstSize(), files.SecondSize()));
         text.AppendText(lineEnd);
     }
 
-    RecordWriter records(text, lineEnd, separated, isPe ? &peImage : nullptr);
+    RecordWriter records(text, lineEnd, options.spaceSeparator, isPe ? &peImage : nullptr);
     const uint8_t* const a = files.First();
     const uint8_t* const b = files.Second();
     uint64_t baseOffset = 0;
@@ -212,12 +230,12 @@ bool RunComparison(PeImageInfo& peImage, const char* firstPath, const char* seco
         }
     }
 
-    if (dialogMode) {
-        resultBox->ReplaceText(text.Text());
-        resultBox->UpdateScrollBars();
-        return !readFailed && !files.EndedEarly();
+    const bool compared = !readFailed && !files.EndedEarly();
+    if (output.wholeText) {
+        output.text = text.Text();
+        return compared;
     }
-    return text.Flush() && !readFailed && !files.EndedEarly();
+    return text.Flush() && compared;
 }
 
 }  // namespace tandrel

@@ -54,7 +54,8 @@ class MappedWindow {
 // in place when this returns.
 bool RunGuardedRead(void (*body)(void*), void* context);
 
-// Seam for the tests, for what cannot be made for real: both are null in the program.
+// Seam for the tests, for what cannot be made for real: both are null in the program. Only where
+// files map (Linux).
 struct MappingSeam {
     // Called before each window is mapped; false refuses the mapping as a file system would.
     bool (*allowMap)(uint64_t offset) = nullptr;

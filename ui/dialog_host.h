@@ -37,6 +37,8 @@ class DialogHost {
     virtual void PreparePathBoxes() = 0;
     virtual void SetResultFont() = 0;
     virtual void UpdateResultScrollBars() = 0;
+    // Shows the wait cursor over the application until called with false.
+    virtual void ShowWaitCursor(bool on) = 0;
 
     // Answers a file dialog in place of the window system's: true with the chosen path for OK.
     using FileDialogAnswerer = std::function<bool(const FileDialogRequest&, std::string& path)>;

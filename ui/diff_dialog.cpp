@@ -16,12 +16,15 @@ namespace {
 constexpr char kOpenFilter[] = "All Files (*.*)\0*.*\0";
 constexpr char kSaveFilter[] = "All Files (*.txt)\0*.txt\0";
 
-struct CommandEntry {
+// The result box holds at most this many characters, the start of a longer report.
+constexpr size_t kResultBoxLimit = 299999;
+
+struct ButtonHandler {
     int controlId;
     void (DiffDialog::*handler)();
 };
 
-constexpr CommandEntry kMessageMap[] = {
+constexpr ButtonHandler kButtonHandlers[] = {
     {IDC_BROWSE_FIRST, &DiffDialog::OnBrowseFirst},
     {IDC_BROWSE_SECOND, &DiffDialog::OnBrowseSecond},
     {IDC_COMPARE, &DiffDialog::OnCompare},
@@ -39,11 +42,38 @@ bool EndsWithTxt(const std::string& path) {
     return tail == ".txt";
 }
 
+// The wait cursor while a handler works: the dialog does not respond meanwhile.
+class WaitCursor {
+  public:
+    explicit WaitCursor(DialogHost& host) : host_(host) { host_.ShowWaitCursor(true); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    ~WaitCursor() { host_.ShowWaitCursor(false); }
+
+  private:
+    DialogHost& host_;
+};
+
 }  // namespace
 
-bool DiffDialog::RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+bool DiffDialog::RunComparison(const char* firstPath, const char* secondPath, DialogHost* resultBox,
                                std::FILE* stream) {
-    return tandrel::RunComparison(peImage_, firstPath, secondPath, resultBox, stream);
+    ReportOptions options;
+    ReportOutput output;
+    output.stream = stream;
+    if (resultBox != nullptr) {
+        options.lineEnd = resultBox->LineEnd();
+        options.spaceSeparator = resultBox->IsItemChecked(IDC_SPACE_SEPARATOR);
+        options.shortNames = resultBox->IsItemChecked(IDC_SHORT_NAMES);
+        output.wholeText = true;
+        output.textLimit = kResultBoxLimit;
+    }
+    const bool done = CompareFiles(peImage_, firstPath, secondPath, options, output);
+    if (resultBox != nullptr && output.text != nullptr) {
+        resultBox->SetItemText(IDC_RESULT, output.text);
+        resultBox->UpdateResultScrollBars();
+    }
+    return done;
 }
 
 bool DiffDialog::OnInitDialog() {
@@ -69,7 +99,8 @@ void DiffDialog::OnCompare() {
     char first[kPathBufferSize];
     char second[kPathBufferSize];
     if (ReadPathBox(IDC_FIRST_PATH, first) && ReadPathBox(IDC_SECOND_PATH, second)) {
-        RunComparison(first, second, &resultBox_, nullptr);
+        const WaitCursor busy(*host_);
+        RunComparison(first, second, host_, nullptr);
     }
 }
 
@@ -123,6 +154,7 @@ void DiffDialog::OnSaveResult() {
     if (!EndsWithTxt(path)) {
         path += ".txt";
     }
+    const WaitCursor busy(*host_);
     WriteNewFile(path.c_str(), text, static_cast<size_t>(copied));
 }
 
@@ -135,41 +167,13 @@ intptr_t DiffDialog::OnQueryDragIcon() {
 }
 
 bool DiffDialog::OnCommand(int controlId) {
-    for (const CommandEntry& entry : kMessageMap) {
+    for (const ButtonHandler& entry : kButtonHandlers) {
         if (entry.controlId == controlId) {
             (this->*entry.handler)();
             return true;
         }
     }
     return false;
-}
-
-const char* DiffDialog::HostResultBox::LineEnd() const {
-    return dialog_.host_->LineEnd();
-}
-
-int DiffDialog::HostResultBox::TextLength() {
-    return dialog_.host_->GetItemTextLength(IDC_RESULT);
-}
-
-int DiffDialog::HostResultBox::CopyText(char* buffer, int maxCount) {
-    return dialog_.host_->GetItemText(IDC_RESULT, buffer, maxCount);
-}
-
-void DiffDialog::HostResultBox::ReplaceText(const char* text) {
-    dialog_.host_->SetItemText(IDC_RESULT, text);
-}
-
-bool DiffDialog::HostResultBox::IsSpaceSeparatorOn() {
-    return dialog_.host_->IsItemChecked(IDC_SPACE_SEPARATOR);
-}
-
-bool DiffDialog::HostResultBox::IsShortNamesOn() {
-    return dialog_.host_->IsItemChecked(IDC_SHORT_NAMES);
-}
-
-void DiffDialog::HostResultBox::UpdateScrollBars() {
-    dialog_.host_->UpdateResultScrollBars();
 }
 
 }  // namespace tandrel

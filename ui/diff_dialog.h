@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "engine/pe_image.h"
-#include "engine/result_box.h"
 #include "ui/dialog_host.h"
 
 namespace tandrel {
@@ -18,8 +17,12 @@ class DiffDialog {
     DiffDialog(const DiffDialog&) = delete;
     DiffDialog& operator=(const DiffDialog&) = delete;
 
-    // True when the comparison did its whole job (see tandrel::RunComparison).
-    bool RunComparison(const char* firstPath, const char* secondPath, ResultBox* resultBox,
+    // Compares the two files on the PE facts this object holds. With resultBox, the host of the
+    // dialog's result box (dialog mode), the report is built in the options its check boxes set
+    // and handed to the box whole, whose scroll bars are then fitted; a comparison that writes
+    // nothing leaves the box and its bars alone. Without one (file mode) it goes to stream, or
+    // nowhere. True when the comparison did its whole job (see CompareFiles).
+    bool RunComparison(const char* firstPath, const char* secondPath, DialogHost* resultBox,
                        std::FILE* stream);
 
     // The backend attaches its host once the controls exist and detaches it (null) when the
@@ -35,26 +38,11 @@ class DiffDialog {
     bool OnPaint();
     intptr_t OnQueryDragIcon();
 
-    // The message map's BN_CLICKED entries: runs the handler of the control and returns true,
-    // or returns false when the control has none.
+    // A click on a button: runs the button's handler and returns true, or returns false when the
+    // control has none.
     bool OnCommand(int controlId);
 
   private:
-    class HostResultBox : public ResultBox {
-      public:
-        explicit HostResultBox(DiffDialog& dialog) : dialog_(dialog) {}
-        const char* LineEnd() const override;
-        int TextLength() override;
-        int CopyText(char* buffer, int maxCount) override;
-        void ReplaceText(const char* text) override;
-        bool IsSpaceSeparatorOn() override;
-        bool IsShortNamesOn() override;
-        void UpdateScrollBars() override;
-
-      private:
-        DiffDialog& dialog_;
-    };
-
     // Paths are read from the boxes through buffers of this size, so at most 1,999 characters.
     static constexpr int kPathBufferSize = 2000;
 
@@ -63,7 +51,6 @@ class DiffDialog {
     bool ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]);
 
     PeImageInfo peImage_;
-    HostResultBox resultBox_{*this};
     DialogHost* host_ = nullptr;
 };
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/dword_count.h"
+
 namespace tandrel {
 namespace {
 
@@ -33,10 +35,9 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     }
     bool ok = true;
     for (size_t done = 0; ok && done < size;) {
-        const size_t left = size - done;
-        const DWORD count = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
         DWORD written = 0;
-        ok = ::WriteFile(file, data + done, count, &written, nullptr) != 0 && written > 0;
+        ok = ::WriteFile(file, data + done, DwordCount(size - done), &written, nullptr) != 0 &&
+             written > 0;
         done += written;
     }
     ok = ::CloseHandle(file) != 0 && ok;

@@ -2,11 +2,15 @@
 
 #include <windows.h>
 
+#include "platform/win32/dword_count.h"
+
 namespace tandrel {
 namespace {
 
-// FILE_FLAG_SEQUENTIAL_SCAN with the read-only, hidden, system and archive attribute bits.
-constexpr DWORD kSequentialReadFlags = 0x08000027;
+// The sequential-scan hint, with the attribute bits an existing file's open ignores.
+constexpr DWORD kSequentialReadFlags = FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_READONLY |
+                                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_ARCHIVE;
 
 HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
@@ -51,8 +55,7 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
     // ReadFile takes a DWORD count; a chunk fits in one call, larger requests take several.
     // Only a read of 0 bytes means the end of the file.
     while (bytesRead < count) {
-        const size_t left = count - bytesRead;
-        const DWORD ask = left > MAXDWORD ? MAXDWORD : static_cast<DWORD>(left);
+        const DWORD ask = DwordCount(count - bytesRead);
         DWORD got = 0;
         if (!::ReadFile(AsHandle(handle_), out + bytesRead, ask, &got, nullptr)) {
             bytesRead = 0;

@@ -4,11 +4,6 @@ namespace tandrel {
 
 // Windows reads its inputs with ReadFile: nothing is mapped, so nothing can fault.
 
-MappingSeam& TestMappingSeam() {
-    static MappingSeam seam;
-    return seam;
-}
-
 bool MappedWindow::Map(const InputFile&, uint64_t, size_t) {
     return false;
 }

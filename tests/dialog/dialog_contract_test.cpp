@@ -1,6 +1,12 @@
 // The main dialog's contract, run against each backend's real dialog: its template, initial
 // states, keys, drops, file dialogs, scroll bars, font, the comparison's text and saving it.
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
 #include <algorithm>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -8,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "res/main_dialog_rows.h"
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
 #include "tests/support/pe_builder.h"
@@ -22,12 +29,19 @@ class DialogContract : public ::testing::Test {
     DialogContract() { AnswerFileDialogs(std::nullopt); }
 
     // File dialogs get OK with this path, or Cancel for none, through the backend's own
-    // answerer; none waits for a user.
+    // answerer; none waits for a user. Each request is kept as "title|filter|" ("|" for each
+    // zero), and whether the wait cursor showed meanwhile.
     void AnswerFileDialogs(std::optional<std::string> answer) {
-        d_->Host().SetFileDialogAnswerer([answer](const FileDialogRequest&, std::string& path) {
-            path = answer.value_or("");
-            return answer.has_value();
-        });
+        d_->Host().SetFileDialogAnswerer(
+            [this, answer](const FileDialogRequest& request, std::string& path) {
+                asked_.push_back(std::string(request.title) + '|');
+                for (const char* p = request.filter; *p != '\0'; p += std::strlen(p) + 1) {
+                    asked_.back() += std::string(p) + '|';
+                }
+                waitedWhileAsking_ = waitedWhileAsking_ || d_->WaitCursorShown();
+                path = answer.value_or("");
+                return answer.has_value();
+            });
     }
 
     void SetText(int id, const std::string& text) { d_->Host().SetItemText(id, text.c_str()); }
@@ -38,27 +52,27 @@ class DialogContract : public ::testing::Test {
         d_->Click(IDC_COMPARE);
     }
 
+    size_t FileCount() const {
+        const std::filesystem::directory_iterator files(dir_.Path());
+        return static_cast<size_t>(std::distance(begin(files), end(files)));
+    }
+
     TempDir dir_;
     std::unique_ptr<DialogDriver> d_ = DialogDriver::Open();
+    std::vector<std::string> asked_;
+    bool waitedWhileAsking_ = false;
 };
 
+// Each backend shows the template's rows, in tab order, at their places.
 TEST_F(DialogContract, TemplateAndInitialStates) {
-    const std::vector<ControlFacts> rows = {
-        {0, "", "Tandrel 3.0", 0, 0, 320, 248},
-        {IDC_LABEL, "Static", "First file:", 49, 16, 26, 8},
-        {IDC_BROWSE_FIRST, "Button", "...", 18, 25, 22, 14},
-        {IDC_FIRST_PATH, "Edit", "", 49, 26, 249, 14},
-        {IDC_LABEL, "Static", "Second file:", 49, 52, 38, 8},
-        {IDC_BROWSE_SECOND, "Button", "...", 17, 62, 22, 14},
-        {IDC_SECOND_PATH, "Edit", "", 49, 62, 249, 14},
-        {IDC_COMPARE, "Button", "Compare", 18, 87, 50, 14},
-        {IDC_SAVE_RESULT, "Button", "Save result", 72, 86, 50, 14},
-        {IDC_LABEL, "Static", "Result:", 21, 106, 23, 8},
-        {IDC_RESULT, "Edit", "", 17, 119, 284, 107},
-        {IDC_SPACE_SEPARATOR, "Button", "Space separator", 127, 89, 68, 10},
-        {IDC_SHORT_NAMES, "Button", "Short file name", 195, 90, 63, 10},
+    const std::vector<ControlFacts> rows = {{0, "", "Tandrel 3.0", 0, 0, 320, 248},
+#define TDL_FACTS(id, cls, text, x, y, width, height, style, exStyle) \
+    {id, cls, text, x, y, width, height},
+                                            TDL_MAIN_DIALOG_ROWS(TDL_FACTS)
+#undef TDL_FACTS
     };
     EXPECT_EQ(d_->Controls(), rows);
+    EXPECT_EQ(rows.size(), 13u);
     EXPECT_TRUE(d_->Host().IsItemChecked(IDC_SPACE_SEPARATOR));
     EXPECT_FALSE(d_->Host().IsItemChecked(IDC_SHORT_NAMES));
     // Fixed pitch as the user sees it: every character as wide as every other.
@@ -99,6 +113,8 @@ TEST_F(DialogContract, PathBoxesTakeDroppedAndBrowsedFiles) {
     d_->Click(IDC_BROWSE_SECOND);
     EXPECT_EQ(d_->Text(IDC_FIRST_PATH), dir_.File("chosen file.bin"));
     EXPECT_EQ(d_->Text(IDC_SECOND_PATH), files[0]);
+    EXPECT_EQ(asked_, std::vector<std::string>({"Select First file:|All Files (*.*)|*.*|",
+                                                "Select Second file:|All Files (*.*)|*.*|"}));
 }
 
 // The box shows 12 to 15 lines of 70 to 90 characters, as the fixed-pitch fonts at hand go. With
@@ -120,8 +136,13 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         Compare(a, dir_.Write(std::string(name) + ".bin", second));
         EXPECT_EQ(d_->ResultBars(), bars) << name;
     }
-    Compare(a, dir_.File("missing.bin"));
-    EXPECT_EQ(d_->ResultBars(), std::pair(false, true));
+    // A Compare that cannot read both files leaves the box and its bars as they were.
+    const std::string shown = d_->Text(IDC_RESULT);
+    for (const std::string& second : {dir_.File("missing.bin"), std::string()}) {
+        Compare(a, second);
+        EXPECT_EQ(d_->Text(IDC_RESULT), shown);
+        EXPECT_EQ(d_->ResultBars(), std::pair(false, true));
+    }
 }
 
 // A typed path longer than the 1,999 characters a Compare reads is never cut, not even when the
@@ -164,10 +185,74 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportAndSavesItsEditedText) {
               std::string::npos);
     Compare(a, b);
     EXPECT_EQ(d_->Text(IDC_RESULT), report);
+    EXPECT_FALSE(d_->WaitCursorShown());
     SetText(IDC_RESULT, report + "edited by hand");
     AnswerFileDialogs(dir_.File("saved.txt"));
     d_->Click(IDC_SAVE_RESULT);
     EXPECT_EQ(ReadFileText(dir_.File("saved.txt")), report + "edited by hand");
+    EXPECT_FALSE(d_->WaitCursorShown() || waitedWhileAsking_);
+    // The options: the files' names alone, hex pairs packed.
+    d_->Click(IDC_SPACE_SEPARATOR);
+    d_->Click(IDC_SHORT_NAMES);
+    Compare(a, b);
+    const std::string box = d_->Text(IDC_RESULT), line = d_->Host().LineEnd();
+    EXPECT_EQ(box.substr(0, box.find("Different")),
+              "Comparing image.exe" + line + " and patched.exe" + line);
+    EXPECT_NE(box.find(line + "First file bytes: " + line + "00" + line), std::string::npos);
+}
+
+// Save result names a new file by the .txt rule, asking with its title and filter; it never
+// writes over a file that exists, and asks nothing for an empty box.
+TEST_F(DialogContract, SaveResultWritesANewTxtFile) {
+    d_->Click(IDC_SAVE_RESULT);
+    EXPECT_TRUE(asked_.empty());
+    const std::pair<const char*, const char*> names[] = {{"plain", "plain.txt"},
+                                                         {"upper.TXT", "upper.TXT"},
+                                                         {"mixed.tXt", "mixed.tXt"},
+                                                         {"other.log", "other.log.txt"},
+                                                         {"a.txt.bak", "a.txt.bak.txt"},
+                                                         {"txt", "txt.txt"},
+                                                         {".txt", ".txt"}};
+    SetText(IDC_RESULT, "saved text");
+    for (const auto& [chosen, created] : names) {
+        AnswerFileDialogs(dir_.File(chosen));
+        d_->Click(IDC_SAVE_RESULT);
+        EXPECT_EQ(ReadFileText(dir_.File(created)), "saved text") << chosen;
+    }
+    dir_.Write("kept.txt", "old");
+    for (const std::optional<std::string>& answer :
+         {std::optional(dir_.File("kept")), std::optional<std::string>()}) {
+        AnswerFileDialogs(answer);
+        d_->Click(IDC_SAVE_RESULT);
+    }
+    EXPECT_EQ(ReadFileText(dir_.File("kept.txt")), "old");
+    EXPECT_EQ(FileCount(), std::size(names) + 1);
+    EXPECT_EQ(asked_.back(), "Save result into txt file:|All Files (*.txt)|*.txt|");
+}
+
+// A box longer than the report buffer is saved whole; a disk that cannot hold it all (here a
+// file-size limit) leaves no file rather than a part that would pass for the whole.
+TEST_F(DialogContract, SaveResultWritesTheWholeBoxOrNoFile) {
+    std::string text;
+    while (text.size() < 300000 + 4096) {
+        text += "File offset = 1" + std::string(d_->Host().LineEnd());
+    }
+    SetText(IDC_RESULT, text);
+    AnswerFileDialogs(dir_.File("long.txt"));
+    d_->Click(IDC_SAVE_RESULT);
+    EXPECT_EQ(ReadFileText(dir_.File("long.txt")), text);
+#ifndef _WIN32
+    rlimit old;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit cap = {100000, old.rlim_max};
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &cap), 0);
+    AnswerFileDialogs(dir_.File("cut.txt"));
+    d_->Click(IDC_SAVE_RESULT);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("cut.txt")));
+#endif
 }
 
 }  // namespace

@@ -37,6 +37,8 @@ class DialogDriver {
     virtual std::pair<bool, bool> ResultBars() = 0;
     // The advance of each printable ASCII character in the result box's font, in pixels.
     virtual std::vector<int> ResultFontAdvances() = 0;
+    // Whether the application shows the wait cursor.
+    virtual bool WaitCursorShown() = 0;
     // The report the real program writes headless for the two paths, as its file stores it.
     virtual std::string HeadlessReport(const std::string& first, const std::string& second) = 0;
 

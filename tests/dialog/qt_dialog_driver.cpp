@@ -97,6 +97,11 @@ class QtDialogDriver : public DialogDriver {
         return advances;
     }
 
+    bool WaitCursorShown() override {
+        const QCursor* cursor = QGuiApplication::overrideCursor();
+        return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+    }
+
     std::string HeadlessReport(const std::string& first, const std::string& second) override {
         const TempDir dir;
         EXPECT_EQ(RunProgram(dir.Path().string(), {first, second, dir.File("report")}).status, 0);

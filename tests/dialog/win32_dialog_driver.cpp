@@ -117,6 +117,8 @@ class Win32DialogDriver : public DialogDriver {
         return advances;
     }
 
+    bool WaitCursorShown() override { return ::GetCursor() == ::LoadCursorA(nullptr, IDC_WAIT); }
+
     // The build's path, which Wine reads on the current drive, Z:, where the Unix root is.
     std::string HeadlessReport(const std::string& first, const std::string& second) override {
         const TempDir dir;

@@ -18,19 +18,35 @@ inline constexpr const char* kFileLineEnd = "\r\n";
 inline constexpr const char* kFileLineEnd = "\n";
 #endif
 
-// The report RunComparison writes in file mode, as the report file stores it; ok, when given,
-// gets what RunComparison returned.
+// The report written to a text-mode stream, as the report file stores it; ok, when given, gets
+// what the comparison returned.
 inline std::string FileModeReport(const std::string& first, const std::string& second,
                                   const TempDir& dir, bool* ok = nullptr) {
     const std::string reportPath = dir.File("report.txt");
-    std::FILE* stream = std::fopen(reportPath.c_str(), "w+");
+    ReportOutput output;
+    output.stream = std::fopen(reportPath.c_str(), "w+");
     PeImageInfo peImage;
-    const bool done = RunComparison(peImage, first.c_str(), second.c_str(), nullptr, stream);
-    std::fclose(stream);
+    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), {}, output);
+    std::fclose(output.stream);
     if (ok != nullptr) {
         *ok = done;
     }
     return ReadFileText(reportPath);
+}
+
+// The report built whole for a result box, which holds at most 299,999 characters; "(none)" when
+// the comparison wrote nothing.
+inline std::string BoxReport(const std::string& first, const std::string& second,
+                             const ReportOptions& options, bool* ok = nullptr) {
+    ReportOutput output;
+    output.wholeText = true;
+    output.textLimit = 299999;
+    PeImageInfo peImage;
+    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), options, output);
+    if (ok != nullptr) {
+        *ok = done;
+    }
+    return output.text != nullptr ? output.text : "(none)";
 }
 
 // Joins lines, each followed by lineEnd.

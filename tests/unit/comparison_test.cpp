@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "tests/support/fake_result_box.h"
+#include "engine/chunk_pair.h"
 #include "tests/support/pe_builder.h"
 #include "tests/support/report_runner.h"
 
@@ -29,8 +29,8 @@ class ComparisonTest : public ::testing::Test {
     test::TempDir dir_;
 };
 
-// Against the plain byte-by-byte walk, in file mode and in dialog mode: sizes, runs at the edges, a
-// run of more text than the report buffer holds, runs across the 64 KiB read pieces and the 16 MiB
+// Against the plain byte-by-byte walk: sizes, runs at the edges, a run of more text than the
+// report buffer holds, runs across the 64 KiB read pieces and the 16 MiB
 // chunk edge, and the RVA and VA lines of images (in the headers, at a section's last byte and just
 // past it, a section holding the headers, a PE32 VA that wraps, the first of overlapping sections,
 // one with no raw data, one whose end wraps, a PE32+ VA past 4 GiB).
@@ -82,29 +82,17 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
             ParsePeHeader(image, chunk.data(), chunk.size(), first.size()) ? &image : nullptr;
         images += isPe != nullptr;
         EXPECT_EQ(report, Lines(test::ReferenceReport(a, b, x, y, true, isPe))) << x.size();
-        // In the result box, with the other options, cut at 299,999 characters.
-        test::FakeResultBox box;
-        box.text = "the previous comparison";
-        box.spaceSeparator = false;
-        box.shortNames = true;
-        PeImageInfo peImage;
-        EXPECT_TRUE(RunComparison(peImage, a.c_str(), b.c_str(), &box, nullptr));
-        EXPECT_EQ(box.text,
-                  Lines(test::ReferenceReport("a.bin", "b.bin", x, y, false, isPe), "\r\n")
-                      .substr(0, 299999))
-            << x.size();
-        EXPECT_EQ(box.replaceCount + box.scrollBarUpdates, 2);
     }
     EXPECT_EQ(images, 5);
     // The section fields as the image declares them, whatever the reader made of them.
     EXPECT_NE(report.find(Lines({"RVA = 1010", "VA = 7FF612341010"})), std::string::npos);
 }
 
-// Where the result box's text stops: a box holds at most 299,999 characters, the start of the
-// full report. The full report's length is swept across the stop: one run, six characters of
-// report per byte, brings it within a few characters of the target; the second file's name is
-// then padded until the report (with plain "\n" line ends) is exactly that long.
-TEST_F(ComparisonTest, BoxTextIsTheReportCutAt299999Characters) {
+// The text for a result box is the report in the box's options, cut at 299,999 characters. The
+// full report's length is swept across the cut: one run, six characters of report per byte,
+// brings it within a few characters of the target; the second file's name is then padded until
+// the report (with "\n" line ends) is exactly that long.
+TEST_F(ComparisonTest, BoxTextIsTheReportInItsOptionsCutAt299999Characters) {
     const std::string a = dir_.Write("a.bin", Bytes(60000, 0));
     auto report = [&](const std::string& name, size_t run) {
         Bytes second(60000, 0);
@@ -119,11 +107,19 @@ TEST_F(ComparisonTest, BoxTextIsTheReportCutAt299999Characters) {
         const std::string b = "b" + std::string(target - report("b", run).size(), 'x');
         const std::string full = report(b, run);
         ASSERT_EQ(full.size(), target);
-        test::FakeResultBox box("\n");
-        PeImageInfo peImage;
-        EXPECT_TRUE(RunComparison(peImage, a.c_str(), dir_.File(b).c_str(), &box, nullptr));
-        EXPECT_EQ(box.text, full.substr(0, std::min<size_t>(target, 299999))) << target;
+        bool ok = false;
+        EXPECT_EQ(test::BoxReport(a, dir_.File(b), {}, &ok), full.substr(0, 299999)) << target;
+        EXPECT_TRUE(ok);
     }
+    // The box's line end, packed hex pairs and the files' names alone.
+    const std::string b = dir_.Write("c.bin", Bytes{1, 0, 0, 2, 3});
+    EXPECT_EQ(test::BoxReport(a, b, {"\r\n", false, true}),
+              Lines({"Comparing a.bin", " and c.bin", "Warning: not a PE file!",
+                     "Different file size, comparing only minimum = 5", "", "File offset = 0",
+                     "Bytes Size (dec) = 1", "First file bytes: ", "00",
+                     "Second file bytes: ", "01", "", "File offset = 3", "Bytes Size (dec) = 2",
+                     "First file bytes: ", "0000", "Second file bytes: ", "0203"},
+                    "\r\n"));
 }
 
 // Files past 4 GiB, made sparse so they cost no disk space: offsets and sizes must not wrap at

@@ -6,7 +6,6 @@
 namespace tandrel {
 namespace {
 
-constexpr double kReferenceDpi = 96.0;
 constexpr double kPixelsPerXUnit = 1.5;
 constexpr double kPixelsPerYUnit = 1.625;
 

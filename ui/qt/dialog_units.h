@@ -7,6 +7,9 @@ class QScreen;
 
 namespace tandrel {
 
+// The DPI at which the template's units and the result font's height are given in pixels.
+inline constexpr double kReferenceDpi = 96.0;
+
 class DialogUnits {
   public:
     // At 96 DPI one horizontal unit is 1.5 pixels and one vertical unit 1.625 pixels, the base

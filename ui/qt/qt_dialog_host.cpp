@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QScreen>
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <cstring>
 
 #include "res/resource.h"
+#include "ui/qt/dialog_units.h"
 #include "ui/qt/path_box.h"
 #include "ui/qt/qt_file_dialog.h"
 #include "ui/qt/qt_main_dialog.h"
@@ -24,7 +26,6 @@ namespace {
 // 96 DPI. Qt sizes fonts by their em, so the system's fixed-pitch font gets the pixel size
 // whose cell comes nearest that height on this screen.
 constexpr double kResultCellPixels = 12.0;
-constexpr double kReferenceDpi = 96.0;
 
 QFont ResultFont(const QWidget& box) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
@@ -130,6 +131,14 @@ void QtDialogHost::SetResultFont() {
 void QtDialogHost::UpdateResultScrollBars() {
     if (auto* result = qobject_cast<ResultEdit*>(window_.Control(IDC_RESULT))) {
         result->FitScrollBars();
+    }
+}
+
+void QtDialogHost::ShowWaitCursor(bool on) {
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
     }
 }
 

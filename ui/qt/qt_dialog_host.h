@@ -25,6 +25,7 @@ class QtDialogHost : public DialogHost {
     void PreparePathBoxes() override;
     void SetResultFont() override;
     void UpdateResultScrollBars() override;
+    void ShowWaitCursor(bool on) override;
 
   protected:
     bool RunSystemFileDialog(const FileDialogRequest& request, std::string& path) override;

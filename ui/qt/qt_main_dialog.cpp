@@ -101,7 +101,7 @@ QtMainDialog::QtMainDialog(DiffDialog& dialog) : QDialog(nullptr), dialog_(dialo
     setFont(DialogFont(units, *style()));
     setFixedSize(units.X(TDL_MAIN_DIALOG_WIDTH), units.Y(TDL_MAIN_DIALOG_HEIGHT));
 #define TDL_QT_CONTROL(id, cls, text, x, y, width, height, style, exStyle) \
-    AddControl(id, cls, text, units.Rect(x, y, width, height), style, exStyle);
+    AddControl(id, cls, text, units.Rect(x, y, width, height), style);
     TDL_MAIN_DIALOG_ROWS(TDL_QT_CONTROL)
 #undef TDL_QT_CONTROL
 
@@ -120,7 +120,7 @@ QWidget* QtMainDialog::Control(int controlId) const {
 }
 
 void QtMainDialog::AddControl(int controlId, const char* className, const char* text,
-                              const QRect& geometry, unsigned style, unsigned exStyle) {
+                              const QRect& geometry, unsigned style) {
     const QString caption = QString::fromLocal8Bit(text);
     QWidget* control = nullptr;
     if (std::strcmp(className, "Static") == 0) {
@@ -150,9 +150,6 @@ void QtMainDialog::AddControl(int controlId, const char* className, const char* 
         } else {
             auto* box = new PathBox(this);
             box->setFrame((style & TDL_WS_BORDER) != 0);
-            if (exStyle & TDL_WS_EX_ACCEPTFILES) {
-                box->AcceptFileDrops();
-            }
             control = box;
         }
     }

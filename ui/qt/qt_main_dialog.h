@@ -30,9 +30,10 @@ class QtMainDialog : public QDialog {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    // Path boxes take drops once the dialog's initialisation prepares them, as on Windows.
     void AddControl(int controlId, const char* className, const char* text, const QRect& geometry,
-                    unsigned style, unsigned exStyle);
-    // The BN_CLICKED notification of every button, passed on to the message map.
+                    unsigned style);
+    // Every button's click, passed on to the dialog's handlers.
     void OnClicked(int controlId);
 
     DiffDialog& dialog_;

@@ -62,6 +62,15 @@ void Win32DialogHost::UpdateResultScrollBars() {
     tandrel::UpdateResultScrollBars(Item(IDC_RESULT));
 }
 
+// No message is handled while the handler works, so nothing sets the cursor back meanwhile.
+void Win32DialogHost::ShowWaitCursor(bool on) {
+    if (on) {
+        cursorBeforeWait_ = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    } else {
+        ::SetCursor(cursorBeforeWait_);
+    }
+}
+
 bool Win32DialogHost::RunSystemFileDialog(const FileDialogRequest& request, std::string& path) {
     return RunWin32FileDialog(window_.Window(), request, path);
 }

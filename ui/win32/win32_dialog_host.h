@@ -25,6 +25,7 @@ class Win32DialogHost : public DialogHost {
     void PreparePathBoxes() override;
     void SetResultFont() override;
     void UpdateResultScrollBars() override;
+    void ShowWaitCursor(bool on) override;
     bool PaintMinimizedIcon() override;
     intptr_t DragIcon() override;
 
@@ -35,6 +36,7 @@ class Win32DialogHost : public DialogHost {
     HWND Item(int controlId) const;
 
     Win32MainDialog& window_;
+    HCURSOR cursorBeforeWait_ = nullptr;
 };
 
 }  // namespace tandrel

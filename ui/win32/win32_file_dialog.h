@@ -9,8 +9,8 @@
 
 namespace tandrel {
 
-// Runs the dialog modally over owner with the framework's default flags (hide read-only,
-// prompt before overwriting); the file need not exist. True with the chosen full path on OK,
+// Runs the dialog modally over owner, with the read-only box hidden and a prompt before a name
+// that exists; the file need not exist. True with the chosen full path on OK,
 // false on Cancel or failure.
 bool RunWin32FileDialog(HWND owner, const FileDialogRequest& request, std::string& path);
 

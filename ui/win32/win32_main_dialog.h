@@ -1,5 +1,5 @@
 // The main dialog as a Win32 dialog from the IDD_MAIN resource, with DiffDialog's handlers
-// behind its message map.
+// behind its buttons.
 #pragma once
 
 #include <windows.h>
@@ -33,7 +33,8 @@ class Win32MainDialog {
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    // The framework's OK and Cancel: both end the dialog.
+    // Ends the dialog, modal or not, with result as the modal run's result (IDOK for Enter,
+    // IDCANCEL for Escape and the close box).
     void End(int result);
 
     DiffDialog& dialog_;
