@@ -7,15 +7,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
 
-# The proportion of test code to product code that the project keeps (at most one half). The
-# counting tool lives in the shared folder beside the repository.
-ratio_tool=../shared/tools/test-ratio.py
-if [ -f "$ratio_tool" ]; then
-    python3 "$ratio_tool"
-else
-    echo "test-ratio.py not found beside the repository: proportion not checked"
-fi
-
 run_native() {
     local preset=$1
     echo "== $preset"
@@ -37,9 +28,8 @@ mkdir -p "$corpus"
 { printf '\x00\x06'; cat samples/sample.exe samples/sample-patched.exe; } >"$corpus"/sample
 build/linux-fuzz/tests/fuzz/comparison_fuzz -max_total_time=20 -max_len=4096 \
     -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
-if [ -x scripts/test-windows.sh ]; then
-    scripts/test-windows.sh
-fi
+
+scripts/test-windows.sh
 
 scripts/package.sh
 
