@@ -170,7 +170,7 @@ bool CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secon
         return false;
     }
     ChunkPair files;
-    if (!files.Open(firstPath, secondPath) || !files.ReadChunk()) {
+    if (!files.Open(firstPath, secondPath, peImage) || !files.ReadChunk()) {
         return false;
     }
     char* const buffer = ReportBuffer();
@@ -186,8 +186,7 @@ bool CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secon
             ? ReportText::Bounded(buffer, std::min(output.textLimit + 1, kReportBufferSize))
             : ReportText::Streamed(buffer, kReportBufferSize, output.stream);
 
-    const bool isPe =
-        ParsePeHeader(peImage, files.First(), files.ChunkBufferSize(), files.FirstSize());
+    const bool isPe = files.FirstIsPeImage();
     WriteHeader(text, firstPath, secondPath, lineEnd, options.shortNames, isPe);
     if (files.FirstSize() != files.SecondSize()) {
         text.Append("Different file size, comparing only minimum = ");

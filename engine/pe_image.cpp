@@ -13,17 +13,23 @@ constexpr int64_t kSectionHeaderSize = 40;
 constexpr int64_t kHeaderFieldsEnd = 56;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 
-uint16_t Read16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
+// Little-endian fields assembled byte by byte, each byte past the file's bytes zero. Every
+// position read lies inside the chunk.
+uint64_t ReadField(const FirstChunk& chunk, int64_t at, int width) {
+    uint64_t value = 0;
+    for (int k = width - 1; k >= 0; --k) {
+        const auto position = static_cast<size_t>(at + k);
+        value = value << 8 | (position < chunk.count ? chunk.data[position] : 0);
+    }
+    return value;
 }
 
-uint32_t Read32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+uint16_t Read16(const FirstChunk& chunk, int64_t at) {
+    return static_cast<uint16_t>(ReadField(chunk, at, 2));
 }
 
-uint64_t Read64(const uint8_t* p) {
-    return static_cast<uint64_t>(Read32(p)) | static_cast<uint64_t>(Read32(p + 4)) << 32;
+uint32_t Read32(const FirstChunk& chunk, int64_t at) {
+    return static_cast<uint32_t>(ReadField(chunk, at, 4));
 }
 
 // Sweeps the section starts and ends in offset order, keeping the sections that hold the
@@ -78,46 +84,46 @@ std::vector<RvaRange> BuildRvaRanges(const std::vector<SectionEntry>& sections) 
 
 }  // namespace
 
-bool ParsePeHeader(PeImageInfo& info, const uint8_t* chunk, size_t chunkSize, uint64_t fileSize) {
+bool ParsePeHeader(PeImageInfo& info, const FirstChunk& chunk, uint64_t fileSize) {
     // The length is compared as a signed 32-bit value, so files of 2 GiB or more never qualify.
     if (fileSize < static_cast<uint64_t>(kMinimumImageLength) || fileSize > 0x7FFFFFFF ||
-        chunkSize < static_cast<size_t>(kMinimumImageLength)) {
+        chunk.size < static_cast<size_t>(kMinimumImageLength)) {
         return false;
     }
     const auto length = static_cast<int64_t>(fileSize);
-    const auto bufferEnd = static_cast<int64_t>(chunkSize);
-    const auto lfanew = static_cast<int64_t>(static_cast<int32_t>(Read32(chunk + 60)));
-    if (lfanew <= 0 || lfanew >= length || lfanew + kHeaderFieldsEnd > bufferEnd) {
+    const auto chunkEnd = static_cast<int64_t>(chunk.size);
+    const auto lfanew = static_cast<int64_t>(static_cast<int32_t>(Read32(chunk, 60)));
+    if (lfanew <= 0 || lfanew >= length || lfanew + kHeaderFieldsEnd > chunkEnd) {
         return false;
     }
-    const uint8_t* pe = chunk + lfanew;
-    if (pe[0] != 'P' || pe[1] != 'E') {
+    if (Read16(chunk, lfanew) != ('P' | 'E' << 8)) {
         return false;
     }
 
-    info.is64 = Read16(pe + 24) == kPe32PlusMagic;
-    info.numberOfSections = Read16(pe + 6);
+    info.is64 = Read16(chunk, lfanew + 24) == kPe32PlusMagic;
+    info.numberOfSections = Read16(chunk, lfanew + 6);
     if (info.is64) {
-        info.imageBase64 = Read64(pe + 48);
+        info.imageBase64 = ReadField(chunk, lfanew + 48, 8);
     } else {
-        info.imageBase32 = Read32(pe + 52);
+        info.imageBase32 = Read32(chunk, lfanew + 52);
     }
 
     // A negative SizeOfOptionalHeader moves the table before the optional header; entries that
     // do not lie wholly inside the chunk are left out rather than read from outside it.
-    const auto sizeOfOptionalHeader = static_cast<int16_t>(Read16(pe + 20));
+    const auto sizeOfOptionalHeader = static_cast<int16_t>(Read16(chunk, lfanew + 20));
     const int64_t tableStart = lfanew + 24 + sizeOfOptionalHeader;
     info.sections.clear();
     for (int32_t k = 0; k < info.numberOfSections; ++k) {
         const int64_t entry = tableStart + k * kSectionHeaderSize;
-        if (entry + kSectionHeaderSize > bufferEnd) {
+        if (entry + kSectionHeaderSize > chunkEnd) {
             break;
         }
         if (entry < 0) {
             continue;
         }
-        const uint8_t* header = chunk + entry;
-        info.sections.push_back({Read32(header + 12), Read32(header + 16), Read32(header + 20)});
+        const SectionEntry section = {Read32(chunk, entry + 12), Read32(chunk, entry + 16),
+                                      Read32(chunk, entry + 20)};
+        info.sections.push_back(section);
     }
     info.rvaRanges = BuildRvaRanges(info.sections);
     return true;

@@ -33,11 +33,21 @@ struct PeImageInfo {
     std::vector<RvaRange> rvaRanges;
 };
 
-// Reads the headers from the first chunk of a file whose whole size is fileSize. The chunk's
-// bytes past the end of a short file must be zero. Returns false, leaving info as it was, when
-// the file is no PE image: shorter than 80 bytes, 2 GiB or larger, e_lfanew out of range, no
-// "PE" letters there, or header fields that would lie outside the chunk.
-bool ParsePeHeader(PeImageInfo& info, const uint8_t* chunk, size_t chunkSize, uint64_t fileSize);
+// The first chunk of a file: size positions, of which the first count are the bytes at data; the
+// rest, past the end of a file shorter than the chunk, read as zero.
+struct FirstChunk {
+    const uint8_t* data;
+    size_t count;
+    size_t size;
+};
+
+// Reads the headers from the first chunk of a file whose whole size is fileSize. Returns false,
+// leaving info as it was, when the file is no PE image: shorter than 80 bytes, 2 GiB or larger,
+// e_lfanew out of range, no "PE" letters there, or header fields that would lie outside the
+// chunk. The chunk's bytes are read only between the calls that allocate, and nothing of the
+// reader's own owns memory, so a jump out of a read that faults leaves nothing behind: it may
+// run under RunGuardedRead on a mapped window.
+bool ParsePeHeader(PeImageInfo& info, const FirstChunk& chunk, uint64_t fileSize);
 
 // The RVA of a file offset through the first section (in table order) whose raw data holds it:
 // pointerToRawData <= offset < pointerToRawData + sizeOfRawData, all in 32-bit wrapping

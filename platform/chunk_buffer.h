@@ -14,10 +14,6 @@ class ChunkBuffer {
     ChunkBuffer& operator=(const ChunkBuffer&) = delete;
     ~ChunkBuffer();
 
-    // Hands the buffer's memory back to the system where the platform can, until it is written
-    // again; the contents are unspecified afterwards.
-    void ReleasePages();
-
     uint8_t* Data() const { return data_; }
     size_t Size() const { return data_ ? size_ : 0; }
 

@@ -26,6 +26,9 @@ inline constexpr const char* kReportOpenMode = "w";
 // written (a full disk), the new file is removed, since a part would pass for the whole.
 bool WriteNewFile(const char* path, const char* data, size_t size);
 
+// True when something of that name exists, a dangling link included.
+bool PathExists(const char* path);
+
 // True when both paths exist and name the same file, through links or different spellings; on
 // Linux two nodes of one device name the same file too.
 bool IsSameFile(const char* first, const char* second);

@@ -16,8 +16,9 @@ class MappedWindow {
     MappedWindow& operator=(const MappedWindow&) = delete;
     ~MappedWindow() { Unmap(); }
 
-    // Maps size bytes of the file from offset, which must be a multiple of the page size, and
-    // advises the system that they will be read once, in order; fewer (Size() tells how many,
+    // Maps size bytes of the file from offset, which must be a multiple of the page size, and,
+    // unless the window is the whole file, advises the system that they will be read once, in
+    // order; fewer (Size() tells how many,
     // possibly none) when the file ends before, having been cut shorter. False, with nothing
     // mapped, when the file cannot be mapped (a file system that refuses it, a device); the
     // file's read position is untouched either way. Where files map, an empty window always

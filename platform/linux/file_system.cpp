@@ -41,6 +41,11 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 
 }  // namespace
 
+bool PathExists(const char* path) {
+    struct stat info;
+    return ::lstat(path, &info) == 0;
+}
+
 bool IsSameFile(const char* first, const char* second) {
     struct stat a;
     struct stat b;

@@ -26,6 +26,8 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
         (seam.allowMap != nullptr && !seam.allowMap(offset)) || ::fstat(fd, &info) != 0) {
         return false;
     }
+    // A window that is the whole file is read once, whole: no advice helps it.
+    bool wholeFile = false;
     if (S_ISREG(info.st_mode)) {
         // A file cut shorter since it was sized is mapped only as far as it still reaches, just
         // as a read would end there.
@@ -34,12 +36,15 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
         if (size == 0) {
             return true;
         }
+        wholeFile = offset == 0 && size == now;
     }
     void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
     if (view == MAP_FAILED) {
         return false;
     }
-    ::madvise(view, size, MADV_SEQUENTIAL);
+    if (!wholeFile) {
+        ::madvise(view, size, MADV_SEQUENTIAL);
+    }
     data_ = static_cast<const uint8_t*>(view);
     size_ = size;
     offset_ = offset;

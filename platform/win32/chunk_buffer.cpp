@@ -14,6 +14,4 @@ ChunkBuffer::~ChunkBuffer() {
     }
 }
 
-void ChunkBuffer::ReleasePages() {}
-
 }  // namespace tandrel

@@ -47,6 +47,10 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     return ok;
 }
 
+bool PathExists(const char* path) {
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 bool IsSameFile(const char* first, const char* second) {
     BY_HANDLE_FILE_INFORMATION a;
     BY_HANDLE_FILE_INFORMATION b;

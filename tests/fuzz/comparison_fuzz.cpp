@@ -25,13 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string b = bytes.substr(a.size());
     static const TempDir dir;
     const std::string first = dir.Write("a.bin", a), second = dir.Write("b.bin", b);
-    // The header reader's view: the file at the start of a zero-filled chunk of exactly this
-    // size, so that reading past it is an AddressSanitizer report.
-    std::vector<uint8_t> chunk(a.begin(), a.end());
-    chunk.resize(a.size() + 65536);
+    // The header reader's view of the first chunk: the file's bytes, then zeros. A read past the
+    // bytes is an AddressSanitizer report.
+    const tandrel::FirstChunk chunk = {reinterpret_cast<const uint8_t*>(a.data()), a.size(),
+                                       16777216};
     tandrel::PeImageInfo image;
     const tandrel::PeImageInfo* isPe =
-        tandrel::ParsePeHeader(image, chunk.data(), chunk.size(), a.size()) ? &image : nullptr;
+        tandrel::ParsePeHeader(image, chunk, a.size()) ? &image : nullptr;
 
     bool ok = false;
     const std::string report = FileModeReport(first, second, dir, &ok);

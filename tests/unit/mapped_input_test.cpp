@@ -58,6 +58,8 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
         {0, "b.bin", 4, false, 16842747, {"0", "FFFFFF"}, false},
         {0, "a.bin", 2, false, 16777211, {}, false},
         {0, "b.bin", 4, false, 16777211, {"0", "FFFFFF"}, false},
+        // Grown: compared up to the size it had when opened.
+        {0, "a.bin", 1, false, 16842752 + 4096, {"0", "FFFFFF", "1000001"}, true},
     };
     for (const Case& c : cases) {
         for (const bool dialog : {false, true}) {
@@ -66,6 +68,7 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             test::Bytes first(16777216 + 65536, 2);
             test::Bytes second = first;
             second[0] = second[16777215] = second[16777217] = 1;
+            second.resize(first.size() + 100, 2);
             const std::string a = dir.Write("a.bin", first), b = dir.Write("b.bin", second);
             active = &c;
             activePath = c.truncated ? dir.File(c.truncated) : "";
@@ -79,7 +82,8 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             std::string expected =
                 c.offsets.empty()
                     ? (dialog ? "(none)" : "")
-                    : test::Lines({"Comparing " + a, " and " + b, "Warning: not a PE file!"},
+                    : test::Lines({"Comparing " + a, " and " + b, "Warning: not a PE file!",
+                                   "Different file size, comparing only minimum = 16842752"},
                                   lineEnd);
             for (const char* offset : c.offsets) {
                 expected +=

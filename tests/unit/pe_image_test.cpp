@@ -10,11 +10,10 @@ namespace {
 using test::Bytes;
 using test::PeBuilder;
 
-// The reader sees the file's bytes at the start of a zero-filled chunk, as after a first read.
+// The reader sees the file's bytes in its first chunk, zeros after them.
 bool Parse(PeImageInfo& info, const Bytes& file, size_t chunkSize = 4096, uint64_t fileSize = 0) {
-    Bytes chunk(std::max(chunkSize, file.size()), 0);
-    std::copy(file.begin(), file.end(), chunk.begin());
-    return ParsePeHeader(info, chunk.data(), chunkSize, fileSize ? fileSize : file.size());
+    const FirstChunk chunk = {file.data(), std::min(file.size(), chunkSize), chunkSize};
+    return ParsePeHeader(info, chunk, fileSize ? fileSize : file.size());
 }
 
 // What counts as an image, its kind and image base, and the section entries read: only those
