@@ -1,9 +1,7 @@
 #include "app/diff_app.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "platform/file_system.h"
 
@@ -15,16 +13,11 @@ bool NamesAnInput(const std::string& path, const CommandLine& line) {
            IsSameFile(path.c_str(), line.second.c_str());
 }
 
-bool Exists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
-}
-
 // Opens the report for writing; null when it cannot be opened or turns out to name an input. An
 // input that does not exist yet may be named by the report path too: once the report exists, the
 // same check sees it, and a report this run created for nothing goes again.
 std::FILE* OpenReport(const std::string& path, const CommandLine& line) {
-    const bool existed = Exists(path);
+    const bool existed = PathExists(path.c_str());
     std::FILE* stream = std::fopen(path.c_str(), kReportOpenMode);
     if (stream != nullptr && NamesAnInput(path, line)) {
         std::fclose(stream);

@@ -8,6 +8,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <map>
@@ -135,6 +136,44 @@ TEST(CommandLineRun, ReportNamingAnInputDeviceThroughAnotherNode) {
     char event[4096];
     EXPECT_EQ(::read(opens, event, sizeof event), -1) << "the report's node was opened";
     ::close(opens);
+}
+
+// A headless run maps no library of the dialog's toolkit, as the loader's own list of what it
+// mapped shows; the dialog run loads the dialog module and Qt, and shows.
+TEST(CommandLineRun, OnlyTheDialogMapsQt) {
+    test::TempDir dir;
+    dir.Write("a.bin", "A");
+    dir.Write("b.bin", "B");
+    ::setenv("LD_DEBUG", "files", 1);
+    ::setenv("LD_DEBUG_OUTPUT", dir.File("mapped").c_str(), 1);
+    EXPECT_EQ(test::RunProgram(dir.Path().string(), {"a.bin", "b.bin"}).status, 0);
+    ::unsetenv("LD_DEBUG");
+    std::string mapped;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        mapped += entry.path().filename().string().starts_with("mapped")
+                      ? test::ReadFileText(entry.path().string())
+                      : "";
+    }
+    EXPECT_NE(mapped.find("libc.so"), std::string::npos);
+    EXPECT_EQ(mapped.find("Qt"), std::string::npos);
+
+    const pid_t dialog = ::fork();
+    if (dialog == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::execl(TANDREL_BINARY, TANDREL_BINARY, nullptr);
+        ::_exit(127);
+    }
+    const std::string maps = "/proc/" + std::to_string(dialog) + "/maps";
+    for (int k = 0; k < 300 && test::ReadFileText(maps).find("libQt6Widgets") == std::string::npos;
+         ++k) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    EXPECT_NE(test::ReadFileText(maps).find("tandrel-qt-dialog.so"), std::string::npos);
+    EXPECT_NE(test::ReadFileText(maps).find("libQt6Widgets"), std::string::npos);
+    EXPECT_EQ(::waitpid(dialog, nullptr, WNOHANG), 0) << "the dialog run ended";
+    ::kill(dialog, SIGKILL);
+    ::waitpid(dialog, nullptr, 0);
 }
 
 // A FIFO whose reader goes away after 100 bytes ends the run with a failing status.
