@@ -2,7 +2,7 @@
 # Builds the two packages into build/packages/ and checks them:
 # - tandrel_VERSION_amd64.deb from build/linux-release: lintian (no errors), the menu entry
 #   (desktop-file-validate) and the metainfo (appstreamcli) as installed, the manual page
-#   (groff, no warnings), the stripped program, its dependencies, the version in every file
+#   (groff, no warnings), the stripped program and dialog module, its dependencies, the version in every file
 #   that names it, and the icons drawn by the same script as res/tandrel.ico;
 # - tandrel-VERSION-win32.zip from build/mingw-i686: exactly tandrel.exe, README.txt and
 #   LICENSE.txt, the texts with CR LF line ends, the exe's headers, version record and manifest.
@@ -65,6 +65,10 @@ check "AppStream metainfo" appstreamcli validate --no-net "$staged"/usr/share/me
 man_warnings=$(zcat "$staged/usr/share/man/man1/tandrel.1.gz" | groff -man -ww -z 2>&1)
 check "manual page renders without warnings" test -z "$man_warnings"
 check "program stripped" matches "$(file "$staged/usr/bin/tandrel")" ", stripped"
+# The dialog is a module the program loads only to show it: the program itself needs no Qt.
+check "dialog module stripped" \
+    matches "$(file "$staged/usr/lib/tandrel/tandrel-qt-dialog.so")" ", stripped"
+check "program needs no Qt library" sh -c "! readelf -d '$staged/usr/bin/tandrel' | grep -qi qt"
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6; do
     check "depends on $library" matches "$depends" "$library"

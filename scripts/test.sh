@@ -37,6 +37,30 @@ failed() {
     echo "FAIL: $*"
     exit 1
 }
+# dialog_starts PROGRAM: its dialog run, on Qt's offscreen platform, maps the dialog module and
+# Qt and is still showing half a second later.
+dialog_starts() {
+    QT_QPA_PLATFORM=offscreen "$1" &
+    local pid=$! shown=no
+    for _ in $(seq 200); do
+        grep -q libQt6Widgets "/proc/$pid/maps" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep 0.5
+    grep -q tandrel-qt-dialog.so "/proc/$pid/maps" 2>/dev/null &&
+        grep -q libQt6Widgets "/proc/$pid/maps" && shown=yes
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    [ "$shown" = yes ] || failed "the dialog of $1 did not start"
+    echo "ok: the dialog of $1 starts"
+}
+# The program finds its dialog module in the build tree and in an install with any prefix.
+dialog_starts build/linux-release/app/tandrel
+prefix=$(mktemp -d)
+cmake --install build/linux-release --prefix "$prefix" >/dev/null
+dialog_starts "$prefix/bin/tandrel"
+rm -rf "$prefix"
+
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 echo "== the Debian package installed"
@@ -59,6 +83,9 @@ menu_command=$(sed -n 's/^Exec=//p' /usr/share/applications/*tandrel*.desktop)
 status=0
 env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$menu_command" || status=$?
 [ "$status" = 1 ] || failed "the menu command without a display exited $status"
+dialog_starts /usr/bin/tandrel
+[ "$(/usr/bin/tandrel --version)" = "tandrel $(dpkg-query -W -f '${Version}' tandrel)" ] ||
+    failed "tandrel --version"
 echo "ok: /usr/bin/tandrel, man tandrel and the menu entry's command"
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get purge -y -q tandrel >/dev/null
 trap - EXIT
