@@ -97,7 +97,7 @@ unzip -q -o "$zip" -d "$out/check/zip"
 for text in README.txt LICENSE.txt; do
     check "$text has CR LF line ends" crlf_text "$out/check/zip/$text"
 done
-check "tandrel.exe headers, version record and manifest" tests/exe/check_exe_headers.sh \
+check "tandrel.exe headers, version record and manifest" scripts/check-exe-headers.sh \
     "$out/check/zip/tandrel.exe" pe32 "$version" i686-w64-mingw32-objdump i686-w64-mingw32-windres
 
 rm -rf "$out/check"

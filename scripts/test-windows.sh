@@ -23,7 +23,7 @@ project_version() {
 }
 
 build mingw-i686
-tests/exe/check_exe_headers.sh build/mingw-i686/app/tandrel.exe pe32 \
+scripts/check-exe-headers.sh build/mingw-i686/app/tandrel.exe pe32 \
     "$(project_version mingw-i686)" i686-w64-mingw32-objdump i686-w64-mingw32-windres
 
 build mingw-x86_64
@@ -121,4 +121,18 @@ pair chunks-a.bin chunks-b.bin "^File offset = 1000000$"
 pair pe32-a.exe pe32-b.exe "^VA = 4"
 pair pe64-a.exe pe64-b.exe "^VA = 1400"
 pair missing.bin example-b.bin ""
+
+# A report path that names an input by another spelling, or before the input exists, is refused
+# (status 2) and nothing is written.
+refused() {
+    local status=0
+    wine_run "$windows_exe" "$@" || status=$?
+    if [ "$status" != 2 ] || [ "$(cat example-b.bin)" != AXYD ] || [ -e ghost ]; then
+        fail "tandrel.exe $*: exit status $status, or a file written"
+    else
+        echo "ok: tandrel.exe $* refused"
+    fi
+}
+refused example-a.bin example-b.bin '.\EXAMPLE-B.BIN'
+refused ghost example-b.bin ghost
 [ "$failures" = 0 ] && [ "$suite_failures" = 0 ]

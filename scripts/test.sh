@@ -54,6 +54,14 @@ dialog_starts() {
     [ "$shown" = yes ] || failed "the dialog of $1 did not start"
     echo "ok: the dialog of $1 starts"
 }
+# A headless run maps no library of the dialog's toolkit, as the loader's own list shows.
+mapped=$(mktemp -d)
+LD_DEBUG=files LD_DEBUG_OUTPUT="$mapped/ld" build/linux-release/app/tandrel samples/sample.exe \
+    samples/sample-patched.exe "$mapped/report.txt"
+grep -q 'file=libc.so' "$mapped"/ld.* || failed "no list of mapped libraries"
+if grep -q Qt "$mapped"/ld.*; then failed "a headless run maps Qt"; fi
+rm -rf "$mapped"
+echo "ok: a headless run maps no Qt library"
 # The program finds its dialog module in the build tree and in an install with any prefix.
 dialog_starts build/linux-release/app/tandrel
 prefix=$(mktemp -d)

@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "ui/diff_dialog.h"
 
 namespace tandrel::test {
@@ -39,8 +41,15 @@ class DialogDriver {
     virtual std::vector<int> ResultFontAdvances() = 0;
     // Whether the application shows the wait cursor.
     virtual bool WaitCursorShown() = 0;
-    // The report the real program writes headless for the two paths, as its file stores it.
-    virtual std::string HeadlessReport(const std::string& first, const std::string& second) = 0;
+    // The report the dialog's object writes headless for the two paths, as a report file made
+    // as the program makes it stores it.
+    std::string HeadlessReport(const std::string& first, const std::string& second) {
+        const TempDir dir;
+        std::FILE* report = std::fopen(dir.File("report").c_str(), "w+");
+        EXPECT_TRUE(dialog_.RunComparison(first.c_str(), second.c_str(), nullptr, report));
+        std::fclose(report);
+        return ReadFileText(dir.File("report"));
+    }
 
     // The dialog's port, which reads and sets the real controls and answers its file dialogs.
     DialogHost& Host() { return *dialog_.Host(); }

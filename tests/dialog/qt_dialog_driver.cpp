@@ -5,8 +5,6 @@
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
-#include "tests/support/program_run.h"
-#include "tests/support/temp_dir.h"
 #include "ui/qt/qt_main_dialog.h"
 
 namespace tandrel::test {
@@ -100,12 +98,6 @@ class QtDialogDriver : public DialogDriver {
     bool WaitCursorShown() override {
         const QCursor* cursor = QGuiApplication::overrideCursor();
         return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
-    }
-
-    std::string HeadlessReport(const std::string& first, const std::string& second) override {
-        const TempDir dir;
-        EXPECT_EQ(RunProgram(dir.Path().string(), {first, second, dir.File("report")}).status, 0);
-        return ReadFileText(dir.File("report"));
     }
 
   private:

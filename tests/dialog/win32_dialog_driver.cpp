@@ -5,14 +5,11 @@
 // After windows.h, which it needs.
 #include <shlobj.h>
 
-#include <process.h>
-
 #include <cstring>
 #include <functional>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
-#include "tests/support/temp_dir.h"
 #include "ui/win32/win32_main_dialog.h"
 
 namespace tandrel::test {
@@ -118,17 +115,6 @@ class Win32DialogDriver : public DialogDriver {
     }
 
     bool WaitCursorShown() override { return ::GetCursor() == ::LoadCursorA(nullptr, IDC_WAIT); }
-
-    // The build's path, which Wine reads on the current drive, Z:, where the Unix root is.
-    std::string HeadlessReport(const std::string& first, const std::string& second) override {
-        const TempDir dir;
-        const std::string report = dir.File("report.txt");
-        const auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
-        EXPECT_EQ(_spawnl(_P_WAIT, TANDREL_EXE, "tandrel.exe", quoted(first).c_str(),
-                          quoted(second).c_str(), quoted(report).c_str(), nullptr),
-                  0);
-        return ReadFileText(report);
-    }
 
   private:
     HWND Main() const { return window_.Window(); }

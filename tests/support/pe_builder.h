@@ -21,10 +21,6 @@ struct PeBuilder {
     std::optional<size_t> fileSize;  // by default the end of the last raw data or the headers
     std::vector<uint32_t> sections;  // virtualAddress, sizeOfRawData, pointerToRawData each
 
-    PeBuilder& ImageBase(uint64_t base) {
-        imageBase = base;
-        return *this;
-    }
     PeBuilder& Section(uint32_t virtualAddress, uint32_t sizeOfRawData, uint32_t pointerToRawData) {
         sections.insert(sections.end(), {virtualAddress, sizeOfRawData, pointerToRawData});
         return *this;

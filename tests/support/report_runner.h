@@ -18,35 +18,31 @@ inline constexpr const char* kFileLineEnd = "\r\n";
 inline constexpr const char* kFileLineEnd = "\n";
 #endif
 
-// The report written to a text-mode stream, as the report file stores it; ok, when given, gets
-// what the comparison returned.
-inline std::string FileModeReport(const std::string& first, const std::string& second,
-                                  const TempDir& dir, bool* ok = nullptr) {
-    const std::string reportPath = dir.File("report.txt");
+struct Compared {
+    std::string report;
+    bool done = false;  // what the comparison returned
+};
+
+// The two files compared into a text-mode report stream: the report as the report file stores
+// it.
+inline Compared FileModeReport(const std::string& first, const std::string& second,
+                               const TempDir& dir) {
     ReportOutput output;
-    output.stream = std::fopen(reportPath.c_str(), "w+");
+    output.stream = std::fopen(dir.File("report.txt").c_str(), "w+");
     PeImageInfo peImage;
     const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), {}, output);
     std::fclose(output.stream);
-    if (ok != nullptr) {
-        *ok = done;
-    }
-    return ReadFileText(reportPath);
+    return {ReadFileText(dir.File("report.txt")), done};
 }
 
-// The report built whole for a result box, which holds at most 299,999 characters; "(none)" when
-// the comparison wrote nothing.
-inline std::string BoxReport(const std::string& first, const std::string& second,
-                             const ReportOptions& options, bool* ok = nullptr) {
-    ReportOutput output;
-    output.wholeText = true;
-    output.textLimit = 299999;
+// The two files compared into the text of a result box, which holds at most 299,999 characters;
+// "(none)" when the comparison wrote nothing.
+inline Compared BoxReport(const std::string& first, const std::string& second,
+                          const ReportOptions& options) {
+    ReportOutput output{.wholeText = true, .textLimit = 299999};
     PeImageInfo peImage;
     const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), options, output);
-    if (ok != nullptr) {
-        *ok = done;
-    }
-    return output.text != nullptr ? output.text : "(none)";
+    return {output.text != nullptr ? output.text : "(none)", done};
 }
 
 // Joins lines, each followed by lineEnd.
@@ -59,18 +55,6 @@ inline std::string Lines(const std::vector<std::string>& lines,
     return text;
 }
 
-// size zero bytes but for a one at each of the first count even positions: against zeros, count
-// one-byte runs.
-inline Bytes OneByteRuns(size_t count, size_t size) {
-    Bytes bytes(size, 0);
-    for (size_t k = 0; k < count; ++k) {
-        bytes[2 * k] = 1;
-    }
-    return bytes;
-}
-
-using ReportLines = std::vector<std::string>;
-
 inline std::string Formatted(const char* format, unsigned long long value) {
     char text[24];
     std::snprintf(text, sizeof(text), format, value);
@@ -80,10 +64,11 @@ inline std::string Formatted(const char* format, unsigned long long value) {
 // The report a plain byte-by-byte walk expects of two files, as lines: the oracle of the
 // comparison fuzz target and of the engine tests. Runs end at each multiple of 16,777,216 (the
 // chunk edge); RVAs come from the first section in table order whose raw data holds the offset.
-inline ReportLines ReferenceReport(const std::string& firstName, const std::string& secondName,
-                                   const std::string& a, const std::string& b, bool separated,
-                                   const PeImageInfo* image) {
-    ReportLines lines{"Comparing " + firstName, " and " + secondName};
+inline std::vector<std::string> ReferenceReport(const std::string& firstName,
+                                                const std::string& secondName, const std::string& a,
+                                                const std::string& b, bool separated,
+                                                const PeImageInfo* image) {
+    std::vector<std::string> lines{"Comparing " + firstName, " and " + secondName};
     const size_t length = std::min(a.size(), b.size());
     if (image == nullptr) {
         lines.push_back("Warning: not a PE file!");

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -54,6 +55,17 @@ inline std::string ReadFileText(const std::string& path) {
     std::ostringstream text;
     text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
+}
+
+// Every regular file of a folder (not a link to one), by name, with its content.
+inline std::map<std::string, std::string> FolderFiles(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file() && !entry.is_symlink()) {
+            files[entry.path().filename().string()] = ReadFileText(entry.path().string());
+        }
+    }
+    return files;
 }
 
 }  // namespace tandrel::test

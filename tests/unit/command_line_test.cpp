@@ -9,15 +9,12 @@ namespace tandrel {
 namespace {
 
 TEST(CommandLine, WindowsTextSplitsIntoThreeTokens) {
-    struct Case {
+    const struct {
         const char* commandLine;
         bool headless;
-        std::string first;
-        std::string second;
-        std::string third;
+        std::string first, second, third;
         bool hasThird;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"t.exe", false, "", "", "", false},
         {"t.exe a.bin", false, "a.bin", "", "", false},
         {"t.exe \"a b.bin\"", false, "\"a b.bin\"", "", "", false},  // stripped only when headless
@@ -39,7 +36,7 @@ TEST(CommandLine, WindowsTextSplitsIntoThreeTokens) {
         {"t.exe \"\"a\"\" b", true, "\"a\"", "b", "", false},  // one quote at each end only
         {"t.exe p\"q r\"s t", true, "p\"q r\"s", "t", "", false},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         const CommandLine line = SplitArgumentText(ArgumentTextFromCommandLine(c.commandLine));
         EXPECT_EQ(std::tie(line.headless, line.first, line.second, line.third, line.hasThird),
                   std::tie(c.headless, c.first, c.second, c.third, c.hasThird))

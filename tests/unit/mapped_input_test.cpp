@@ -76,27 +76,23 @@ TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
             TestMappingSeam() = {AllowMap, [](uint64_t) { Truncate(false); }};
             std::signal(SIGBUS, EarlierBusHandler);
 
-            // The result box's text, or the report file; a box is left alone by a comparison that
-            // writes nothing.
-            const std::string lineEnd = dialog ? "\r\n" : "\n";
-            std::string expected =
-                c.offsets.empty()
-                    ? (dialog ? "(none)" : "")
-                    : test::Lines({"Comparing " + a, " and " + b, "Warning: not a PE file!",
-                                   "Different file size, comparing only minimum = 16842752"},
-                                  lineEnd);
+            // The report file, or the result box's text; a box is left alone by a comparison
+            // that writes nothing.
+            std::vector<std::string> lines = {
+                "Comparing " + a, " and " + b, "Warning: not a PE file!",
+                "Different file size, comparing only minimum = 16842752"};
             for (const char* offset : c.offsets) {
-                expected +=
-                    test::Lines({"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
-                                 "First file bytes: ", "02 ", "Second file bytes: ", "01 "},
-                                lineEnd);
+                lines.insert(lines.end(),
+                             {"", std::string("File offset = ") + offset, "Bytes Size (dec) = 1",
+                              "First file bytes: ", "02 ", "Second file bytes: ", "01 "});
             }
-            bool done = false;
-            const std::string report = dialog ? test::BoxReport(a, b, {"\r\n"}, &done)
-                                              : test::FileModeReport(a, b, dir, &done);
+            const std::string written = test::Lines(lines, dialog ? "\r\n" : "\n");
+            const std::string expected = c.offsets.empty() ? (dialog ? "(none)" : "") : written;
+            const test::Compared compared =
+                dialog ? test::BoxReport(a, b, {"\r\n"}) : test::FileModeReport(a, b, dir);
             TestMappingSeam() = {};
-            EXPECT_EQ(report, expected);
-            EXPECT_EQ(done, c.done);
+            EXPECT_EQ(compared.report, expected);
+            EXPECT_EQ(compared.done, c.done);
             // The handler in place before the comparison is back.
             EXPECT_EQ(std::signal(SIGBUS, SIG_DFL), &EarlierBusHandler);
         }

@@ -44,12 +44,7 @@ TEST(ParsePeHeader, DecidesWhatCountsAsAnImage) {
         // The table starts at 0x80 + 24 + 0xE0 = 0x178: 4 of its 10 entries end in the chunk.
         {"10 entries", {.numberOfSections = 10}, 0x178 + 40 * 4 + 39, 0, 32, 4},
         // A negative SizeOfOptionalHeader puts it at -104: 3 of 8 start before the chunk.
-        {"table before the file",
-         {.sizeOfOptionalHeader = 0xFF00, .numberOfSections = 8},
-         4096,
-         0,
-         32,
-         5},
+        {"table before", {.sizeOfOptionalHeader = 0xFF00, .numberOfSections = 8}, 4096, 0, 32, 5},
     };
     for (const auto& c : cases) {
         PeImageInfo info;

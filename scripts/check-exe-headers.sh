@@ -1,6 +1,6 @@
 #!/bin/sh
 # Checks a built tandrel.exe without running it:
-#   check_exe_headers.sh EXE pe32|pe32+ VERSION OBJDUMP WINDRES
+#   check-exe-headers.sh EXE pe32|pe32+ VERSION OBJDUMP WINDRES
 # pe32 means the 32-bit release program (machine i386), pe32+ the 64-bit build (machine x86-64).
 # Both must be GUI-subsystem programs importing only DLLs every Windows has (the C and C++
 # runtimes linked in), carrying the main dialog, icon group 128 with a 32 by 32 and a 16 by 16
