@@ -149,11 +149,11 @@ TEST_F(DialogContract, APathTooLongToReadIsNeverCut) {
     std::filesystem::create_directories(cut);
     cut += "/" + std::string(1999 - cut.size() - 1, 'f');
     dir_.Write(cut, "AB");
-    dir_.Write(cut + ".orig", "AB");
+    dir_.Write(cut + "x", "AB");
     Compare(cut, dir_.Write("second", "AC"));
     ASSERT_NE(d_->Text(IDC_RESULT), "");  // the 1,999-character path itself is read
     SetText(IDC_RESULT, "earlier");
-    Compare(cut + ".orig", dir_.File("second"));
+    Compare(cut + "x", dir_.File("second"));
     EXPECT_EQ(d_->Text(IDC_RESULT), "earlier");
 }
 #endif
@@ -185,6 +185,10 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportInItsOptions) {
     EXPECT_EQ(box.substr(0, box.find("Different")),
               "Comparing image.exe" + line + " and patched.exe" + line);
     EXPECT_NE(box.find(line + "First file bytes: " + line + "00" + line), std::string::npos);
+    // A longer report than the box holds is cut at 299,999 characters.
+    Compare(dir_.Write("zeros", std::string(120000, '\0')),
+            dir_.Write("z", std::string(120000, 'Z')));
+    EXPECT_EQ(d_->Text(IDC_RESULT).size(), 299999u);
 }
 
 // Save result writes the whole box as it stands (typed into, and longer than the report buffer
