@@ -26,13 +26,12 @@ constexpr char kUsage[] =
 int main(int argc, char** argv) {
     // What a person at a terminal tries first; only as the one argument, and never opening the
     // dialog. Any other single argument is a file for the dialog.
-    if (argc == 2 &&
-        (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "--version") == 0)) {
-        const bool help = argv[1][2] == 'h';
-        return std::fputs(help ? kUsage : "tandrel " TANDREL_VERSION "\n", stdout) >= 0 &&
-                       std::fflush(stdout) == 0
-                   ? 0
-                   : 2;
+    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+    if (help || (argc == 2 && std::strcmp(argv[1], "--version") == 0)) {
+        const bool printed =
+            std::fputs(help ? kUsage : "tandrel " TANDREL_VERSION "\n", stdout) >= 0 &&
+            std::fflush(stdout) == 0;
+        return printed ? 0 : 2;
     }
     const tandrel::CommandLine line = tandrel::CommandLineFromArgv(argc, argv);
     // A report pipe whose reader has gone is a failed write (status 2), not the end of the
