@@ -5,6 +5,7 @@
 
 #include "app/command_line.h"
 #include "app/diff_app.h"
+#include "tandrel_version.h"
 #include "ui/main_dialog.h"
 
 namespace {
