@@ -38,31 +38,20 @@ void StripQuotes(std::string& text) {
     }
 }
 
-CommandLine SplitArgumentText(const char* text) {
-    CommandLine result;
+std::vector<std::string> CutArgumentText(const char* text) {
+    std::vector<std::string> tokens;
     if (*text == '\0') {
-        return result;
+        return tokens;
     }
-    result.first = TakeToken(text, " ", '"');
-    const char* p = text + result.first.size();
-    if (*p == '\0') {
-        return result;  // one token and nothing after it: the dialog
+    const char* p = text;
+    for (;;) {
+        tokens.push_back(TakeToken(p, " ", '"'));
+        p += tokens.back().size();
+        if (*p == '\0') {
+            return tokens;
+        }
+        p = SkipSpaces(p);
     }
-    result.headless = true;
-    p = SkipSpaces(p);
-    result.second = TakeToken(p, " ", '"');
-    p = SkipSpaces(p + result.second.size());
-    result.third = TakeToken(p, " ", '"');
-    // Emptiness is judged on the tokens as cut, before their quotes go.
-    if (!result.first.empty()) {
-        StripQuotes(result.first);
-    }
-    if (!result.second.empty()) {
-        StripQuotes(result.second);
-    }
-    result.hasThird = !result.third.empty();
-    StripQuotes(result.third);
-    return result;
 }
 
 const char* ArgumentTextFromCommandLine(const char* commandLine) {
@@ -86,19 +75,18 @@ const char* ArgumentTextFromCommandLine(const char* commandLine) {
     return reinterpret_cast<const char*>(p);
 }
 
-CommandLine CommandLineFromArgv(int argc, const char* const* argv) {
+CommandLine CommandLineFromFiles(const std::vector<std::string>& files, bool quoted) {
     CommandLine result;
-    if (argc >= 2) {
-        result.first = argv[1];
+    std::string* const tokens[3] = {&result.first, &result.second, &result.third};
+    for (size_t k = 0; k < 3 && k < files.size(); ++k) {
+        *tokens[k] = files[k];
+        // Emptiness is judged on the tokens as cut, before their quotes go.
+        if (quoted && !tokens[k]->empty()) {
+            StripQuotes(*tokens[k]);
+        }
     }
-    if (argc >= 3) {
-        result.headless = true;
-        result.second = argv[2];
-    }
-    if (argc >= 4) {
-        result.third = argv[3];
-        result.hasThird = true;
-    }
+    result.headless = files.size() >= 2;
+    result.hasThird = files.size() >= 3 && (!quoted || !files[2].empty());
     return result;
 }
 

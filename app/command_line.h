@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tandrel {
 
@@ -13,8 +14,7 @@ std::string TakeToken(const char* start, const char* delimiter, char quote);
 void StripQuotes(std::string& text);
 
 struct CommandLine {
-    // Compare without a window: the argument text goes on after its first token (Windows), or
-    // there are two or more arguments (Linux).
+    // Compare without a window: two or more files were given.
     bool headless = false;
     std::string first;
     std::string second;
@@ -24,18 +24,20 @@ struct CommandLine {
     bool hasThird = false;
 };
 
-// Splits the argument text. A run of several spaces between tokens counts as one separator;
-// further tokens after the third are ignored.
-CommandLine SplitArgumentText(const char* text);
+// Cuts the Windows argument text into its tokens, quotes kept: a run of several spaces between
+// tokens counts as one separator, and a text that goes on after a token (spaces only included)
+// has a next token, empty when nothing follows the spaces.
+std::vector<std::string> CutArgumentText(const char* text);
 
 // The Windows rule for the argument text: the command line less the program's name (quoted up
 // to the closing quote, else up to the first blank) and the blanks after it. Codes 1 to 32 are
 // blanks; codes 128 to 255 never are.
 const char* ArgumentTextFromCommandLine(const char* commandLine);
 
-// The Linux rule: the shell has already split and unquoted the arguments, so argv[1], argv[2]
-// and argv[3] are the tokens as given (quotes and spaces are part of a name). Two or more
-// arguments: headless; an empty argv[3] names no report.
-CommandLine CommandLineFromArgv(int argc, const char* const* argv);
+// The first, second and third file of the files left once the options are out; further files
+// are ignored. With quoted (Windows) tokens, each is stripped of its quotes, and a token is
+// empty or not as cut. On Linux the tokens are the names as given (quotes and spaces are part of
+// a name) and an empty third names no report.
+CommandLine CommandLineFromFiles(const std::vector<std::string>& files, bool quoted);
 
 }  // namespace tandrel

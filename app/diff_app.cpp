@@ -1,61 +1,71 @@
 #include "app/diff_app.h"
 
-#include <cstdio>
-#include <string>
+#include <memory>
 
-#include "platform/file_system.h"
+#include "app/command_line.h"
+#include "app/options.h"
+#include "formats/json_lines.h"
+#include "formats/report_output.h"
+#include "formats/text_report.h"
+#include "tandrel_version.h"
 
 namespace tandrel {
 namespace {
 
-bool NamesAnInput(const std::string& path, const CommandLine& line) {
-    return IsSameFile(path.c_str(), line.first.c_str()) ||
-           IsSameFile(path.c_str(), line.second.c_str());
+ComparisonOptions ComparisonOptionsOf(const Options& options) {
+    ComparisonOptions comparison;
+    comparison.range.skips[0] = options.skips[0];
+    comparison.range.skips[1] = options.skips[1];
+    comparison.range.limit = options.bytes.value_or(UINT64_MAX);
+    comparison.maxRuns = options.maxRuns.value_or(UINT64_MAX);
+    comparison.ignorePeNoise = options.ignorePeNoise;
+    comparison.imagePlaces = options.format == OutputFormat::kJsonLines;
+    return comparison;
 }
 
-// Opens the report for writing; null when it cannot be opened or turns out to name an input. An
-// input that does not exist yet may be named by the report path too: once the report exists, the
-// same check sees it, and a report this run created for nothing goes again.
-std::FILE* OpenReport(const std::string& path, const CommandLine& line) {
-    const bool existed = PathExists(path.c_str());
-    std::FILE* stream = std::fopen(path.c_str(), kReportOpenMode);
-    if (stream != nullptr && NamesAnInput(path, line)) {
-        std::fclose(stream);
-        if (!existed) {
-            std::remove(path.c_str());
-        }
-        return nullptr;
+// The sink of the chosen format, writing to output.
+std::unique_ptr<RecordSink> MakeSink(OutputFormat format, ReportOutput& output) {
+    if (format == OutputFormat::kJsonLines) {
+        return std::make_unique<JsonLinesSink>(output);
     }
-    return stream;
+    return std::make_unique<TextReportSink>(output, TextReportStyle{});
 }
 
 }  // namespace
 
-int DiffApp::Run(const CommandLine& line, const DialogRunner& runDialog) {
+int DiffApp::Run(std::span<const std::string> tokens, bool quoted, const DialogRunner& runDialog,
+                 AppMessages& messages) {
+    const Arguments arguments = ParseArguments(tokens, quoted);
+    switch (arguments.action) {
+        case Action::kHelp:
+            messages.standardOutput = HelpText();
+            return kDone;
+        case Action::kVersion:
+            messages.standardOutput = "tandrel " TANDREL_VERSION "\n";
+            return kDone;
+        case Action::kUsageError:
+            messages.error = arguments.error + " (tandrel --help lists the options)";
+            return kFailed;
+        case Action::kRun:
+            break;
+    }
+    const Options& options = arguments.options;
+    const CommandLine line = CommandLineFromFiles(arguments.files, quoted);
     DiffDialog dialog;
     if (!line.headless) {
         return runDialog(dialog);
     }
     // An empty report path names no file: the comparison runs and writes nowhere.
     const std::string reportPath = line.hasThird ? line.third : "file.txt";
-    std::FILE* stream = nullptr;
-    if (!reportPath.empty()) {
-        // Opening the report truncates it, so a report path that names an input is never opened.
-        if (NamesAnInput(reportPath, line)) {
-            return kFailed;
-        }
-        // Standard output is written as the shell opened it: reopening it would truncate a file
-        // opened for appending.
-        stream = IsStandardOutput(reportPath.c_str()) ? stdout : OpenReport(reportPath, line);
-        if (stream == nullptr) {
-            return kFailed;
-        }
+    ReportOutput output = ReportOutput::ToFile(reportPath, options.format != OutputFormat::kText);
+    const std::unique_ptr<RecordSink> sink = MakeSink(options.format, output);
+    const ComparisonOutcome outcome = dialog.RunComparison(
+        line.first.c_str(), line.second.c_str(), nullptr, sink.get(), ComparisonOptionsOf(options));
+    if (!outcome.done) {
+        messages.error = outcome.trouble.Line();
+        return kFailed;
     }
-    const bool compared =
-        dialog.RunComparison(line.first.c_str(), line.second.c_str(), nullptr, stream);
-    // The status is decided only once the report is flushed and closed.
-    const bool closed = stream == nullptr || std::fclose(stream) == 0;
-    return compared && closed ? kDone : kFailed;
+    return options.exitCode && !outcome.identical ? kDiffer : kDone;
 }
 
 }  // namespace tandrel

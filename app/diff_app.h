@@ -1,12 +1,20 @@
-// The entry logic both platforms share: the choice between the headless run and the dialog.
+// The entry logic both platforms share: options, then the headless run or the dialog.
 #pragma once
 
 #include <functional>
+#include <span>
+#include <string>
 
-#include "app/command_line.h"
 #include "ui/diff_dialog.h"
 
 namespace tandrel {
+
+// What a run has to say besides its exit status; each entry prints it its own way.
+struct AppMessages {
+    std::string standardOutput;  // the help or the version
+    std::string error;           // why the run failed: one line, "FILE: reason"
+    std::string note;            // one line a run that did its job adds
+};
 
 class DiffApp {
   public:
@@ -14,15 +22,15 @@ class DiffApp {
     // started).
     using DialogRunner = std::function<int(DiffDialog&)>;
 
-    // Exit statuses of a headless run.
     static constexpr int kDone = 0;
+    static constexpr int kDiffer = 1;  // with --exit-code
     static constexpr int kFailed = 2;
 
-    // Compares headless when the line says so, writing the report to the third token or
-    // "file.txt"; otherwise runs the dialog. Returns the exit status: for a headless run 0 when
-    // every promised position was compared and the report was written, flushed and closed
-    // without error, else 2.
-    int Run(const CommandLine& line, const DialogRunner& runDialog);
+    // Runs what the tokens ask for: Linux's arguments as given, or Windows' tokens as cut
+    // (quoted). With two files or more, or an option that asks for a result, compares headless,
+    // writing to the third file or "file.txt"; otherwise runs the dialog. Returns the exit status.
+    int Run(std::span<const std::string> tokens, bool quoted, const DialogRunner& runDialog,
+            AppMessages& messages);
 };
 
 }  // namespace tandrel

@@ -1,6 +1,10 @@
 // Process entry on Windows: the argument text is the whole command line less the program's name,
-// handed to the entry logic both platforms share.
+// cut into tokens and handed to the entry logic both platforms share. A GUI program has no
+// console to write to: failures are told by the exit status alone, the help in a message box.
 #include <windows.h>
+
+#include <string>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/diff_app.h"
@@ -12,11 +16,21 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (::GetModuleHandleA(nullptr) == nullptr) {
         return 1;
     }
-    const char* const text = tandrel::ArgumentTextFromCommandLine(::GetCommandLineA());
+    const std::vector<std::string> tokens =
+        tandrel::CutArgumentText(tandrel::ArgumentTextFromCommandLine(::GetCommandLineA()));
+    tandrel::AppMessages messages;
     tandrel::DiffApp app;
-    return app.Run(tandrel::SplitArgumentText(text), [](tandrel::DiffDialog& dialog) {
-        // The Win32 backend takes no arguments of its own.
-        int argc = 0;
-        return tandrel::RunMainDialog(argc, nullptr, dialog);
-    });
+    const int status = app.Run(
+        tokens, true,
+        [](tandrel::DiffDialog& dialog) {
+            // The Win32 backend takes no arguments of its own.
+            int argc = 0;
+            return tandrel::RunMainDialog(argc, nullptr, dialog);
+        },
+        messages);
+    if (!messages.standardOutput.empty()) {
+        ::MessageBoxA(nullptr, messages.standardOutput.c_str(), "Tandrel",
+                      MB_OK | MB_ICONINFORMATION);
+    }
+    return status;
 }

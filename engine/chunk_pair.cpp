@@ -10,6 +10,8 @@ namespace {
 // files larger than a window holds little more than its two chunk buffers in memory.
 constexpr size_t kReleaseStep = 4194304;
 
+constexpr char kChanged[] = "changed while it was compared";
+
 // One chunk's comparison in place: plain data only, since a fault leaves it by a jump.
 struct WindowScan {
     MappedWindow* windows[2];
@@ -19,10 +21,6 @@ struct WindowScan {
     bool release;  // give back compared steps of the windows
     ChunkPair::Segment* segments;
     size_t segmentCount;
-    // The first chunk's header, when it is read: the first file's size and where its facts go.
-    PeImageInfo* peImage;
-    uint64_t firstSize;
-    bool isPe;
 };
 
 // Adds the stretch [begin, end) to a list of count stretches, joined to the last one when they
@@ -35,15 +33,11 @@ void AddSegment(ChunkPair::Segment* segments, size_t& count, size_t begin, size_
     }
 }
 
-// Reads the first file's header from its window, then compares the windows piece by piece;
-// pieces that differ are copied into the chunk buffers and listed, adjacent ones joined.
+// Compares the windows piece by piece; pieces that differ are copied into the chunk buffers and
+// listed, adjacent ones joined.
 void ScanWindows(void* context) {
     auto& scan = *static_cast<WindowScan*>(context);
     const uint8_t* const files[2] = {scan.windows[0]->Data(), scan.windows[1]->Data()};
-    if (scan.peImage != nullptr) {
-        const FirstChunk chunk = {files[0], scan.windows[0]->Size(), kChunkSize};
-        scan.isPe = ParsePeHeader(*scan.peImage, chunk, scan.firstSize);
-    }
     for (size_t at = 0; at < scan.length; at += scan.pieceSize) {
         if (scan.release && at % kReleaseStep == 0 && at > 0) {
             scan.windows[0]->Release(at - kReleaseStep, at);
@@ -65,47 +59,39 @@ ChunkPair::ChunkPair() : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize
     segments_.resize(kChunkSize / kPieceSize);
 }
 
-bool ChunkPair::Open(const char* firstPath, const char* secondPath, PeImageInfo& peImage) {
-    if (chunks_[0].Data() == nullptr || chunks_[1].Data() == nullptr) {
-        return false;
-    }
-    peImage_ = &peImage;
-    const char* paths[2] = {firstPath, secondPath};
+bool ChunkPair::Open(const char* firstPath, const char* secondPath, const CompareRange& range,
+                     Trouble& trouble) {
+    paths_[0] = firstPath;
+    paths_[1] = secondPath;
     for (int k = 0; k < 2; ++k) {
-        if (!files_[k].Open(paths[k])) {
+        if (!files_[k].Open(paths_[k], trouble)) {
             return false;
         }
         sizes_[k] = files_[k].Size();
-        left_[k] = sizes_[k];
+        next_[k] = std::min(range.skips[k], sizes_[k]);
+        lengths_[k] = std::min(sizes_[k] - next_[k], range.limit);
+        left_[k] = lengths_[k];
+    }
+    if (chunks_[0].Data() == nullptr || chunks_[1].Data() == nullptr) {
+        trouble.Set("", "not enough memory");
+        return false;
     }
     return true;
 }
 
-bool ChunkPair::ReadChunk() {
+bool ChunkPair::ReadChunk(Trouble& trouble) {
     segmentCount_ = 0;
     compareLength_ = 0;
-    const bool firstChunk = firstChunk_;
-    firstChunk_ = false;
-    // The first file's first chunk is read whole, even past the second file's end, for the
-    // header reader.
-    const auto common = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
-    const size_t target[2] = {
-        firstChunk ? static_cast<size_t>(std::min<uint64_t>(left_[0], kChunkSize)) : common,
-        common};
+    const auto count = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
     if (mapping_) {
-        if (MapWindows(target)) {
-            return CompareWindows(firstChunk);
+        if (MapWindows(count)) {
+            return CompareWindows(trouble);
         }
-        // Reading takes over where the windows would have begun (mapping leaves the read
-        // position at the start), so the report is the same as if it had read from the start.
+        // Reading takes over where the windows would have begun, so the report is the same as
+        // if it had read from the start.
         mapping_ = false;
-        for (int k = 0; k < 2; ++k) {
-            if (!files_[k].Seek(sizes_[k] - left_[k])) {
-                return false;
-            }
-        }
     }
-    if (!ReadPieces(target, firstChunk)) {
+    if (!ReadPieces(count, trouble)) {
         segmentCount_ = 0;
         compareLength_ = 0;
         return false;
@@ -113,99 +99,107 @@ bool ChunkPair::ReadChunk() {
     return true;
 }
 
-bool ChunkPair::ReadPieces(const size_t (&target)[2], bool firstChunk) {
+bool ChunkPair::ReadPieces(size_t count, Trouble& trouble) {
     for (std::optional<ChunkBuffer>& piece : pieces_) {
         if (!piece.has_value()) {
             piece.emplace(kPieceSize);
         }
         if (piece->Data() == nullptr) {
+            trouble.Set("", "not enough memory");
             return false;
         }
     }
     const uint8_t* const pieces[2] = {pieces_[0]->Data(), pieces_[1]->Data()};
-    size_t got[2] = {0, 0};
-    bool ended[2] = {target[0] == 0, target[1] == 0};
-    // While comparing, both files have been read to the same position. Once either ends,
-    // nothing more of this chunk can be compared; only the first chunk of the first file is
-    // still read to its target, for the header reader.
-    bool comparing = !ended[0] && !ended[1];
-    for (;;) {
-        const bool read[2] = {!ended[0] && (comparing || firstChunk), !ended[1] && comparing};
-        if (!read[0] && !read[1]) {
-            break;
-        }
-        size_t count[2] = {0, 0};
+    // Both files are read to the same position; once either ends, nothing more of this chunk
+    // can be compared.
+    while (compareLength_ < count && !endedEarly_) {
+        const size_t ask = std::min(kPieceSize, count - compareLength_);
+        size_t got[2] = {0, 0};
         for (int k = 0; k < 2; ++k) {
-            if (!read[k]) {
-                continue;
-            }
-            const size_t ask = std::min(kPieceSize, target[k] - got[k]);
-            if (!files_[k].Read(pieces_[k]->Data(), ask, count[k])) {
+            if (!files_[k].ReadAt(next_[k], pieces_[k]->Data(), ask, got[k])) {
+                trouble.Set(paths_[k], "cannot be read");
                 return false;
             }
-            endedEarly_ = endedEarly_ || count[k] < ask;
-            ended[k] = count[k] < ask || got[k] + count[k] == target[k];
-        }
-        if (firstChunk) {
-            std::memcpy(chunks_[0].Data() + got[0], pieces[0], count[0]);
-        }
-        if (comparing) {
-            const size_t at = got[0];
-            const size_t both = std::min(count[0], count[1]);
-            if (std::memcmp(pieces[0], pieces[1], both) != 0) {
-                if (!firstChunk) {
-                    std::memcpy(chunks_[0].Data() + at, pieces[0], both);
-                }
-                std::memcpy(chunks_[1].Data() + at, pieces[1], both);
-                AddSegment(segments_.data(), segmentCount_, at, at + both);
+            if (got[k] < ask && !endedEarly_) {
+                endedEarly_ = true;
+                endedFile_ = k;
             }
-            compareLength_ += both;
-            comparing = !ended[0] && !ended[1];
         }
-        got[0] += count[0];
-        got[1] += count[1];
+        const size_t both = std::min(got[0], got[1]);
+        const size_t at = compareLength_;
+        if (std::memcmp(pieces[0], pieces[1], both) != 0) {
+            std::memcpy(chunks_[0].Data() + at, pieces[0], both);
+            std::memcpy(chunks_[1].Data() + at, pieces[1], both);
+            AddSegment(segments_.data(), segmentCount_, at, at + both);
+        }
+        compareLength_ += both;
+        for (int k = 0; k < 2; ++k) {
+            next_[k] += both;
+            left_[k] -= both;
+        }
     }
-    left_[0] -= got[0];
-    left_[1] -= got[1];
-    if (firstChunk) {
-        isPe_ = ParsePeHeader(*peImage_, {chunks_[0].Data(), got[0], kChunkSize}, sizes_[0]);
+    if (const int changed = ChangedFile(); changed >= 0) {
+        trouble.Set(paths_[changed], kChanged);
+        return false;
     }
     return true;
 }
 
-bool ChunkPair::MapWindows(const size_t (&target)[2]) {
-    uint64_t at[2];
+bool ChunkPair::CheckLongerEnd(Trouble& trouble) {
+    if (endedEarly_ || lengths_[0] == lengths_[1]) {
+        return true;
+    }
+    const int longer = lengths_[0] > lengths_[1] ? 0 : 1;
+    uint8_t byte = 0;
+    size_t got = 0;
+    if (!files_[longer].ReadAt(next_[longer], &byte, 1, got)) {
+        trouble.Set(paths_[longer], "cannot be read");
+        return false;
+    }
+    if (got == 0) {
+        endedEarly_ = true;
+        endedFile_ = longer;
+    }
+    return true;
+}
+
+bool ChunkPair::MapWindows(size_t count) {
     for (int k = 0; k < 2; ++k) {
-        at[k] = sizes_[k] - left_[k];
-        if (!windows_[k].Map(files_[k], at[k], target[k])) {
+        if (!windows_[k].Map(files_[k], next_[k], count)) {
             windows_[0].Unmap();
             return false;
         }
     }
     // A file cut shorter since it was opened maps short, as a read would end short.
-    for (int k = 0; k < 2; ++k) {
-        left_[k] -= windows_[k].Size();
-        endedEarly_ = endedEarly_ || windows_[k].Size() < target[k];
-    }
     compareLength_ = std::min(windows_[0].Size(), windows_[1].Size());
+    if (compareLength_ < count) {
+        endedEarly_ = true;
+        endedFile_ = windows_[0].Size() < count ? 0 : 1;
+    }
     // A file larger than a window is read in large requests: the first window now, each next
     // one while the current one is compared.
-    const auto next = static_cast<size_t>(std::min({left_[0], left_[1], uint64_t{kChunkSize}}));
+    const bool first = left_[0] == lengths_[0];
+    const uint64_t after = std::min(left_[0], left_[1]) - compareLength_;
     for (int k = 0; k < 2; ++k) {
         if (sizes_[k] <= kChunkSize) {
             continue;
         }
-        if (at[k] == 0) {
-            MappedWindow::Prefetch(files_[k], 0, windows_[k].Size());
+        if (first) {
+            MappedWindow::Prefetch(files_[k], next_[k], windows_[k].Size());
         }
-        if (!endedEarly_) {
-            MappedWindow::Prefetch(files_[k], at[k] + windows_[k].Size(), next);
+        if (!endedEarly_ && after > 0) {
+            MappedWindow::Prefetch(files_[k], next_[k] + compareLength_,
+                                   static_cast<size_t>(std::min<uint64_t>(after, kChunkSize)));
         }
+    }
+    for (int k = 0; k < 2; ++k) {
+        next_[k] += compareLength_;
+        left_[k] -= compareLength_;
     }
     return true;
 }
 
-bool ChunkPair::CompareWindows(bool firstChunk) {
+bool ChunkPair::CompareWindows(Trouble& trouble) {
     // The segment list has room for every piece of a chunk, so the scan never allocates.
     WindowScan scan = {{&windows_[0], &windows_[1]},
                        {chunks_[0].Data(), chunks_[1].Data()},
@@ -213,19 +207,29 @@ bool ChunkPair::CompareWindows(bool firstChunk) {
                        kPieceSize,
                        std::max(sizes_[0], sizes_[1]) > kChunkSize,
                        segments_.data(),
-                       0,
-                       firstChunk ? peImage_ : nullptr,
-                       sizes_[0],
-                       false};
-    bool intact = RunGuardedRead(ScanWindows, &scan);
+                       0};
+    const bool finished = RunGuardedRead(ScanWindows, &scan);
     // A file cut short under its window may have shown zeros for bytes it no longer holds.
-    intact = intact && windows_[0].IsBacked(files_[0]) && windows_[1].IsBacked(files_[1]);
+    const int changed = ChangedFile();
     windows_[0].Unmap();
     windows_[1].Unmap();
-    segmentCount_ = intact ? scan.segmentCount : 0;
-    compareLength_ = intact ? compareLength_ : 0;
-    isPe_ = firstChunk ? scan.isPe : isPe_;
-    return intact;
+    if (!finished || changed >= 0) {
+        segmentCount_ = 0;
+        compareLength_ = 0;
+        trouble.Set(paths_[changed >= 0 ? changed : 0], kChanged);
+        return false;
+    }
+    segmentCount_ = scan.segmentCount;
+    return true;
+}
+
+int ChunkPair::ChangedFile() const {
+    for (int k = 0; k < 2; ++k) {
+        if (!windows_[k].IsBacked(files_[k])) {
+            return k;
+        }
+    }
+    return -1;
 }
 
 }  // namespace tandrel

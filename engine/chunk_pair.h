@@ -7,22 +7,28 @@
 #include <span>
 #include <vector>
 
-#include "engine/pe_image.h"
 #include "platform/chunk_buffer.h"
 #include "platform/input_file.h"
 #include "platform/mapped_window.h"
+#include "platform/trouble.h"
 
 namespace tandrel {
 
 inline constexpr size_t kChunkSize = 16777216;
+
+// The part of each file that is compared: skips[k] bytes of file k are passed over, then at most
+// limit bytes of each are compared.
+struct CompareRange {
+    uint64_t skips[2] = {0, 0};
+    uint64_t limit = UINT64_MAX;
+};
 
 // Each chunk is compared in small pieces. On Linux the pieces are read in place from a window of
 // each file mapped for that chunk; elsewhere, or when a file cannot be mapped, they are read
 // into two staging buffers that stay in the processor's cache. A piece that is equal in both
 // files is finished there; only pieces that hold a difference are copied to their places in the
 // chunk buffers, where the records read them. Equal stretches so cost one pass over the page
-// cache instead of a trip through 32 MiB of cold buffers. The first file's PE header is read
-// from its first chunk as it is read.
+// cache instead of a trip through 32 MiB of cold buffers.
 class ChunkPair {
   public:
     struct Segment {
@@ -32,27 +38,36 @@ class ChunkPair {
 
     ChunkPair();
 
-    // Opens both files and takes their sizes; false when either cannot be opened or a buffer
-    // cannot be had. Neither file is read past the size it had here, so a file that grows
-    // meanwhile is compared as it was. Reading the first chunk fills peImage with the first
-    // file's PE facts when it is an image.
-    bool Open(const char* firstPath, const char* secondPath, PeImageInfo& peImage);
+    // Opens both files and takes their sizes; false, with the reason, when either cannot be
+    // opened or a buffer cannot be had. Neither file is read past the size it had here.
+    bool Open(const char* firstPath, const char* secondPath, const CompareRange& range,
+              Trouble& trouble);
 
-    // Reads the next chunk of both files, never past the smaller remaining size (only the first
-    // file's first chunk is read on, for the header reader). Returns false when a read fails or
-    // a mapped file was cut short while it was read; the chunk then has nothing to compare.
-    bool ReadChunk();
+    // Reads the next chunk of both files, at most the smaller remaining length of the range.
+    // Returns false, with the reason, when a read fails or an input was cut or changed while the
+    // chunk was compared; the chunk then has nothing to compare.
+    bool ReadChunk(Trouble& trouble);
     // A file returned fewer bytes than its size promised (it shrank, or its size lied). What
     // both files returned up to there is compared; no chunk is read after this one, since any
     // further bytes could pair different offsets.
     bool EndedEarly() const { return endedEarly_; }
-    // Once the first chunk is read: the first file is a PE image, its facts in Open's peImage.
-    bool FirstIsPeImage() const { return isPe_; }
+    // The file that ended early.
+    int EndedFile() const { return endedFile_; }
+    // Once the shorter range is compared: whether the longer file still holds the byte after it,
+    // as its size promises (a size that lies, or a file that shrank, ends it early). False, with
+    // the reason, when it cannot be read.
+    bool CheckLongerEnd(Trouble& trouble);
 
-    uint64_t FirstSize() const { return sizes_[0]; }
-    uint64_t SecondSize() const { return sizes_[1]; }
-    const uint8_t* First() const { return chunks_[0].Data(); }
-    const uint8_t* Second() const { return chunks_[1].Data(); }
+    InputFile& File(int k) { return files_[k]; }
+    const char* Path(int k) const { return paths_[k]; }
+    uint64_t FileSize(int k) const { return sizes_[k]; }
+    // Positions of file k inside the range: its size less the skip, at most the limit.
+    uint64_t RangeLength(int k) const { return lengths_[k]; }
+    // The first file's chunk buffer, zero-filled and free for other use before the first chunk.
+    uint8_t* FirstChunkBuffer() { return chunks_[0].Data(); }
+    // The current chunk's bytes of each file; valid inside the segments only.
+    const uint8_t* FirstChunkBytes() const { return chunks_[0].Data(); }
+    const uint8_t* SecondChunkBytes() const { return chunks_[1].Data(); }
 
     // Positions of the current chunk that are compared: the smaller of the two counts read.
     size_t CompareLength() const { return compareLength_; }
@@ -63,24 +78,28 @@ class ChunkPair {
   private:
     static constexpr size_t kPieceSize = 65536;
 
-    // Maps target bytes of each file from where it was left, and sets the compare length; false
+    // Maps count bytes of each file from where it was left, and sets the compare length; false
     // when either file cannot be mapped.
-    bool MapWindows(const size_t (&target)[2]);
+    bool MapWindows(size_t count);
     // Compares the mapped windows in place and unmaps them; false when a file was cut short.
-    bool CompareWindows(bool firstChunk);
-    // Reads target bytes of each file through the staging pieces.
-    bool ReadPieces(const size_t (&target)[2], bool firstChunk);
+    bool CompareWindows(Trouble& trouble);
+    // Reads count bytes of each file through the staging pieces.
+    bool ReadPieces(size_t count, Trouble& trouble);
+    // The file whose bytes cannot be trusted for the chunk just compared: cut short under its
+    // window, or changed; -1 when both are as they were.
+    int ChangedFile() const;
 
     InputFile files_[2];
+    const char* paths_[2] = {"", ""};
     uint64_t sizes_[2] = {0, 0};
-    uint64_t left_[2] = {0, 0};  // not yet read of the size at opening
+    uint64_t lengths_[2] = {0, 0};
+    uint64_t next_[2] = {0, 0};  // the file offset the next chunk starts at
+    uint64_t left_[2] = {0, 0};  // not yet read of the range
     ChunkBuffer chunks_[2];
     std::optional<ChunkBuffer> pieces_[2];  // only once the files are read rather than mapped
-    PeImageInfo* peImage_ = nullptr;
-    bool isPe_ = false;
     size_t compareLength_ = 0;
-    bool firstChunk_ = true;
     bool endedEarly_ = false;
+    int endedFile_ = 0;
     // Reading through mapped windows until a window cannot be mapped, then reading on from
     // there.
     bool mapping_ = true;

@@ -1,43 +1,43 @@
-// The byte-by-byte comparison of two files and its report.
+// The byte-by-byte comparison of two files, handing each run of differing bytes to a sink.
 #pragma once
 
-#include <cstddef>
-#include <cstdio>
+#include <cstdint>
 
+#include "engine/chunk_pair.h"
 #include "engine/pe_image.h"
+#include "engine/record_sink.h"
+#include "platform/trouble.h"
 
 namespace tandrel {
 
-// How the report is written. The defaults are the headless report's.
-struct ReportOptions {
-    // "\n", or "\r\n" for a box that breaks lines so: at most two characters.
-    const char* lineEnd = "\n";
-    // A space after every hex pair.
-    bool spaceSeparator = true;
-    // The header names the files without their folders.
-    bool shortNames = false;
+struct ComparisonOptions {
+    CompareRange range;
+    // After this many records the comparison stops (the summary says so).
+    uint64_t maxRuns = UINT64_MAX;
+    // Name the section and the structure field each run starts in (reads the image's
+    // directories before comparing).
+    bool imagePlaces = false;
+    // Leave the image's build noise (time stamps, checksum, debug identity, signature) out of the
+    // comparison.
+    bool ignorePeNoise = false;
 };
 
-// Where the report goes: a stream that takes it as it grows (none: it is dropped), or one text
-// built whole, for a box that takes its text at once.
-struct ReportOutput {
-    std::FILE* stream = nullptr;
-    bool wholeText = false;
-    // A whole text holds at most this many characters: the report is cut there and the
-    // comparison stops. At most the report buffer's size less one.
-    size_t textLimit = 0;
-    // Set by a comparison to a whole text that got both files read: the text, zero-terminated,
-    // in the report buffer (good until that buffer's next use); null otherwise.
-    const char* text = nullptr;
+struct ComparisonOutcome {
+    // Every position the range promises was compared and the sink wrote all it was handed: the
+    // run did its job (status 0). A sink that stops taking records without a fault (a box that
+    // is full, the record limit) does not make it false.
+    bool done = false;
+    // The sink was begun: something was written (a header at least).
+    bool began = false;
+    // Done, complete, with no differing byte, both files ending at the same place in the range.
+    bool identical = false;
+    Trouble trouble;  // why the run could not do its job
 };
 
-// Compares the two files and writes the report to output. Writes nothing when a path is empty or
-// a file cannot be opened or its first chunk read. peImage gets the first file's PE facts when it
-// is an image. Returns true when every position the size line promises was compared and the
-// stream took every byte written to it (a whole text cut at its limit is no failure); false when
-// a file could not be opened or read, or ended before its size (the comparison ends after that
-// chunk), or a write to the stream failed (the writing ends there).
-bool CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
-                  const ReportOptions& options, ReportOutput& output);
+// Compares the two files and hands the facts, the records and the summary to sink. Both inputs
+// are opened and their first chunk read before the sink is begun, so a run that fails there
+// writes nothing. peImage gets the first file's PE facts when it is an image.
+ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+                               const ComparisonOptions& options, RecordSink& sink);
 
 }  // namespace tandrel

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/trouble.h"
+
 namespace tandrel {
 
 class InputFile {
@@ -15,9 +17,9 @@ class InputFile {
     ~InputFile() { Close(); }
 
     // False when the file cannot be opened or sized: missing, no permission, a directory, or
-    // (on Linux) anything but a regular file or a block device. Never waits for a writer, as
-    // opening a FIFO would.
-    bool Open(const char* path);
+    // (on Linux) anything but a regular file or a block device; trouble says which. Never waits
+    // for a writer, as opening a FIFO would.
+    bool Open(const char* path, Trouble& trouble);
     void Close();
 
     // The whole size in bytes, 64-bit, as it was when the file was opened: a block device's
@@ -27,15 +29,14 @@ class InputFile {
     // false when it cannot be had.
     bool CurrentSize(uint64_t& size) const;
 
-    // Reads up to count bytes at the current position into buffer and sets bytesRead to how
-    // many arrived; fewer than count only at the end of the file. Returns false when the read
-    // fails, with bytesRead 0.
-    bool Read(void* buffer, size_t count, size_t& bytesRead);
-    // Moves the read position to offset bytes from the start; false when it cannot be moved.
-    bool Seek(uint64_t offset);
+    // Reads up to count bytes from offset into buffer and sets bytesRead to how many arrived;
+    // fewer than count only at the end of the file. Returns false when the read fails, with
+    // bytesRead 0. Reads are positional: nothing depends on a read position.
+    bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead);
 
   private:
     friend class MappedWindow;
+    friend class OutputFile;
 
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE

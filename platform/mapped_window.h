@@ -16,10 +16,9 @@ class MappedWindow {
     MappedWindow& operator=(const MappedWindow&) = delete;
     ~MappedWindow() { Unmap(); }
 
-    // Maps size bytes of the file from offset, which must be a multiple of the page size, and,
-    // unless the window is the whole file, advises the system that they will be read once, in
-    // order; fewer (Size() tells how many,
-    // possibly none) when the file ends before, having been cut shorter. False, with nothing
+    // Maps size bytes of the file from offset and, unless the window is the whole file, advises
+    // the system that they will be read once, in order; fewer (Size() tells how many, possibly
+    // none) when the file ends before, having been cut shorter. False, with nothing
     // mapped, when the file cannot be mapped (a file system that refuses it, a device); the
     // file's read position is untouched either way. Where files map, an empty window always
     // maps. A window that another program cuts short after this raises SIGBUS when read past
@@ -46,6 +45,7 @@ class MappedWindow {
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     uint64_t offset_ = 0;
+    size_t lead_ = 0;  // bytes mapped before data_, from the start of its page
 };
 
 // Runs body(context) so that a SIGBUS raised by reading a mapped window ends the body instead of

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/comparison.h"
-#include "engine/report_buffer.h"
+#include "formats/report_buffer.h"
+#include "formats/report_output.h"
+#include "formats/text_report.h"
 #include "platform/file_system.h"
 #include "res/resource.h"
 
@@ -56,24 +57,28 @@ class WaitCursor {
 
 }  // namespace
 
-bool DiffDialog::RunComparison(const char* firstPath, const char* secondPath, DialogHost* resultBox,
-                               std::FILE* stream) {
-    ReportOptions options;
-    ReportOutput output;
-    output.stream = stream;
-    if (resultBox != nullptr) {
-        options.lineEnd = resultBox->LineEnd();
-        options.spaceSeparator = resultBox->IsItemChecked(IDC_SPACE_SEPARATOR);
-        options.shortNames = resultBox->IsItemChecked(IDC_SHORT_NAMES);
-        output.wholeText = true;
-        output.textLimit = kResultBoxLimit;
+ComparisonOutcome DiffDialog::RunComparison(const char* firstPath, const char* secondPath,
+                                            DialogHost* dialogHost, RecordSink* sink,
+                                            const ComparisonOptions& options) {
+    if (dialogHost == nullptr) {
+        ReportOutput nowhere = ReportOutput::ToFile("", false);
+        TextReportSink dropped(nowhere, {});
+        return CompareFiles(peImage_, firstPath, secondPath, options,
+                            sink != nullptr ? *sink : dropped);
     }
-    const bool done = CompareFiles(peImage_, firstPath, secondPath, options, output);
-    if (resultBox != nullptr && output.text != nullptr) {
-        resultBox->SetItemText(IDC_RESULT, output.text);
-        resultBox->UpdateResultScrollBars();
+    TextReportStyle style;
+    style.lineEnd = dialogHost->LineEnd();
+    style.spaceSeparator = dialogHost->IsItemChecked(IDC_SPACE_SEPARATOR);
+    style.shortNames = dialogHost->IsItemChecked(IDC_SHORT_NAMES);
+    ReportOutput box = ReportOutput::ToText(kResultBoxLimit);
+    TextReportSink report(box, style);
+    const ComparisonOutcome outcome =
+        CompareFiles(peImage_, firstPath, secondPath, options, report);
+    if (outcome.began) {
+        dialogHost->SetItemText(IDC_RESULT, box.WholeText());
+        dialogHost->UpdateResultScrollBars();
     }
-    return done;
+    return outcome;
 }
 
 bool DiffDialog::OnInitDialog() {

@@ -4,9 +4,10 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
+#include "engine/comparison.h"
 #include "engine/pe_image.h"
+#include "engine/record_sink.h"
 #include "ui/dialog_host.h"
 
 namespace tandrel {
@@ -17,13 +18,14 @@ class DiffDialog {
     DiffDialog(const DiffDialog&) = delete;
     DiffDialog& operator=(const DiffDialog&) = delete;
 
-    // Compares the two files on the PE facts this object holds. With resultBox, the host of the
-    // dialog's result box (dialog mode), the report is built in the options its check boxes set
-    // and handed to the box whole, whose scroll bars are then fitted; a comparison that writes
-    // nothing leaves the box and its bars alone. Without one (file mode) it goes to stream, or
-    // nowhere. True when the comparison did its whole job (see CompareFiles).
-    bool RunComparison(const char* firstPath, const char* secondPath, DialogHost* resultBox,
-                       std::FILE* stream);
+    // Compares the two files on the PE facts this object holds. With dialogHost (dialog mode),
+    // the report is built in the options its check boxes set and handed to the result box
+    // whole, whose scroll bars are then fitted; a comparison that writes nothing leaves the box
+    // and its bars alone. Without one (file mode) the records go to sink, whose output is opened
+    // once both inputs are; a null sink drops them.
+    ComparisonOutcome RunComparison(const char* firstPath, const char* secondPath,
+                                    DialogHost* dialogHost, RecordSink* sink,
+                                    const ComparisonOptions& options = {});
 
     // The backend attaches its host once the controls exist and detaches it (null) when the
     // window is gone.

@@ -1,7 +1,6 @@
 #include "platform/file_system.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -27,35 +26,8 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     return ok;
 }
 
-namespace {
-
-// One file, whichever path led to it. Every node of a device stands for the device itself.
-bool SameFile(const struct stat& a, const struct stat& b) {
-    const bool blocks = S_ISBLK(a.st_mode) && S_ISBLK(b.st_mode);
-    const bool characters = S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode);
-    if (blocks || characters) {
-        return a.st_rdev == b.st_rdev;
-    }
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-}  // namespace
-
-bool PathExists(const char* path) {
-    struct stat info;
-    return ::lstat(path, &info) == 0;
-}
-
-bool IsSameFile(const char* first, const char* second) {
-    struct stat a;
-    struct stat b;
-    return ::stat(first, &a) == 0 && ::stat(second, &b) == 0 && SameFile(a, b);
-}
-
-bool IsStandardOutput(const char* path) {
-    struct stat a;
-    struct stat b;
-    return ::stat(path, &a) == 0 && ::fstat(STDOUT_FILENO, &b) == 0 && SameFile(a, b);
+std::string PathAsUtf8(const char* path) {
+    return path;
 }
 
 }  // namespace tandrel

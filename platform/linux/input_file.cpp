@@ -33,23 +33,36 @@ bool QuerySize(int fd, uint64_t& size) {
     return size != 0 || S_ISBLK(info.st_mode) || ::pread(fd, &byte, 1, 0) == 0;
 }
 
+constexpr char kNotAFile[] = "not a regular file or block device with a size its content keeps to";
+
 }  // namespace
 
-bool InputFile::Open(const char* path) {
+bool InputFile::Open(const char* path, Trouble& trouble) {
     Close();
     // Anything but a regular file or a block device is refused before it is opened, since
     // opening a device can act on it (a tape rewinds, a watchdog starts). The type is checked
     // again once open, for a file swapped meanwhile; O_NONBLOCK keeps the open of a FIFO
     // swapped in from waiting for a writer, and reads are blocking again.
     struct stat info;
-    if (::stat(path, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISBLK(info.st_mode))) {
+    if (::stat(path, &info) != 0) {
+        trouble.Set(path, SystemReason(errno));
+        return false;
+    }
+    if (S_ISDIR(info.st_mode)) {
+        trouble.Set(path, SystemReason(EISDIR));
+        return false;
+    }
+    if (!S_ISREG(info.st_mode) && !S_ISBLK(info.st_mode)) {
+        trouble.Set(path, kNotAFile);
         return false;
     }
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
+        trouble.Set(path, SystemReason(errno));
         return false;
     }
     if (!QuerySize(fd, size_)) {
+        trouble.Set(path, kNotAFile);
         ::close(fd);
         return false;
     }
@@ -66,15 +79,16 @@ void InputFile::Close() {
     size_ = 0;
 }
 
-bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) {
     bytesRead = 0;
     if (handle_ == kNoHandle) {
         return false;
     }
     auto* out = static_cast<char*>(buffer);
-    // read() may return less than asked before the end (signals, pipes); only 0 means the end.
+    // pread() may return less than asked before the end (signals); only 0 means the end.
     while (bytesRead < count) {
-        const ssize_t got = ::read(static_cast<int>(handle_), out + bytesRead, count - bytesRead);
+        const ssize_t got = ::pread(static_cast<int>(handle_), out + bytesRead, count - bytesRead,
+                                    static_cast<off_t>(offset + bytesRead));
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -94,11 +108,6 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     struct stat info;
     const auto fd = static_cast<int>(handle_);
     return handle_ != kNoHandle && ::fstat(fd, &info) == 0 && SizeOf(fd, info, size);
-}
-
-bool InputFile::Seek(uint64_t offset) {
-    return handle_ != kNoHandle && ::lseek(static_cast<int>(handle_), static_cast<off_t>(offset),
-                                           SEEK_SET) == static_cast<off_t>(offset);
 }
 
 }  // namespace tandrel

@@ -38,16 +38,21 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
         }
         wholeFile = offset == 0 && size == now;
     }
-    void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset));
+    // Mappings start on a page: a window at any other offset maps from the page that holds it.
+    const auto page = static_cast<uint64_t>(::sysconf(_SC_PAGESIZE));
+    const auto lead = static_cast<size_t>(offset % page);
+    void* view =
+        ::mmap(nullptr, lead + size, PROT_READ, MAP_SHARED, fd, static_cast<off_t>(offset - lead));
     if (view == MAP_FAILED) {
         return false;
     }
     if (!wholeFile) {
-        ::madvise(view, size, MADV_SEQUENTIAL);
+        ::madvise(view, lead + size, MADV_SEQUENTIAL);
     }
-    data_ = static_cast<const uint8_t*>(view);
+    data_ = static_cast<const uint8_t*>(view) + lead;
     size_ = size;
     offset_ = offset;
+    lead_ = lead;
     if (seam.windowMapped != nullptr) {
         seam.windowMapped(offset);
     }
@@ -56,7 +61,7 @@ bool MappedWindow::Map(const InputFile& file, uint64_t offset, size_t size) {
 
 void MappedWindow::Unmap() {
     if (data_ != nullptr) {
-        ::munmap(const_cast<uint8_t*>(data_), size_);
+        ::munmap(const_cast<uint8_t*>(data_ - lead_), lead_ + size_);
         data_ = nullptr;
         size_ = 0;
     }
@@ -68,11 +73,12 @@ bool MappedWindow::IsBacked(const InputFile& file) const {
 }
 
 void MappedWindow::Release(size_t begin, size_t end) {
+    // Whole pages only, counted from the mapping's start.
     const auto page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
-    begin = (begin + page - 1) / page * page;
-    end = std::min(end, size_) / page * page;
+    begin = (lead_ + begin + page - 1) / page * page;
+    end = (lead_ + std::min(end, size_)) / page * page;
     if (data_ != nullptr && begin < end) {
-        ::madvise(const_cast<uint8_t*>(data_) + begin, end - begin, MADV_DONTNEED);
+        ::madvise(const_cast<uint8_t*>(data_ - lead_) + begin, end - begin, MADV_DONTNEED);
     }
 }
 

@@ -5,26 +5,6 @@
 #include "platform/win32/dword_count.h"
 
 namespace tandrel {
-namespace {
-
-// Opens a file or folder for reading its attributes only, so that no sharing mode of another
-// open stands in the way.
-HANDLE OpenForQuery(const char* path) {
-    return ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-bool QueryIdentity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-    const HANDLE file = OpenForQuery(path);
-    if (file == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    const bool ok = ::GetFileInformationByHandle(file, &info) != 0;
-    ::CloseHandle(file);
-    return ok;
-}
-
-}  // namespace
 
 bool WriteNewFile(const char* path, const char* data, size_t size) {
     // CREATE_NEW fails on any existing name, so nothing is overwritten.
@@ -47,23 +27,16 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     return ok;
 }
 
-bool PathExists(const char* path) {
-    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsSameFile(const char* first, const char* second) {
-    BY_HANDLE_FILE_INFORMATION a;
-    BY_HANDLE_FILE_INFORMATION b;
-    if (!QueryIdentity(first, a) || !QueryIdentity(second, b)) {
-        return false;
-    }
-    // A volume serial and a file index name one file, whichever path led to it.
-    return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool IsStandardOutput(const char*) {
-    return false;
+std::string PathAsUtf8(const char* path) {
+    const int wide = ::MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    std::wstring text(static_cast<size_t>(wide > 0 ? wide : 1), L'\0');
+    ::MultiByteToWideChar(CP_ACP, 0, path, -1, text.data(), wide);
+    const int bytes =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
+    utf8.resize(std::char_traits<char>::length(utf8.c_str()));
+    return utf8;
 }
 
 }  // namespace tandrel

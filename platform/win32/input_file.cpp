@@ -18,18 +18,20 @@ HANDLE AsHandle(intptr_t handle) {
 
 }  // namespace
 
-bool InputFile::Open(const char* path) {
+bool InputFile::Open(const char* path, Trouble& trouble) {
     Close();
     // Sharing for reading only keeps other programs from writing while the file is compared.
     // A folder cannot be opened this way (that needs FILE_FLAG_BACKUP_SEMANTICS).
     const HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       kSequentialReadFlags, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
+        trouble.Set(path, "cannot be opened");
         return false;
     }
     // A device (NUL, CON) or a pipe has no size its reads keep to.
     LARGE_INTEGER size;
     if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileSizeEx(file, &size)) {
+        trouble.Set(path, "not a file on a disk");
         ::CloseHandle(file);
         return false;
     }
@@ -46,7 +48,7 @@ void InputFile::Close() {
     size_ = 0;
 }
 
-bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) {
     bytesRead = 0;
     if (handle_ == kNoHandle) {
         return false;
@@ -55,9 +57,16 @@ bool InputFile::Read(void* buffer, size_t count, size_t& bytesRead) {
     // ReadFile takes a DWORD count; a chunk fits in one call, larger requests take several.
     // Only a read of 0 bytes means the end of the file.
     while (bytesRead < count) {
-        const DWORD ask = DwordCount(count - bytesRead);
+        OVERLAPPED at = {};
+        const uint64_t position = offset + bytesRead;
+        at.Offset = static_cast<DWORD>(position);
+        at.OffsetHigh = static_cast<DWORD>(position >> 32);
         DWORD got = 0;
-        if (!::ReadFile(AsHandle(handle_), out + bytesRead, ask, &got, nullptr)) {
+        if (!::ReadFile(AsHandle(handle_), out + bytesRead, DwordCount(count - bytesRead), &got,
+                        &at)) {
+            if (::GetLastError() == ERROR_HANDLE_EOF) {
+                break;
+            }
             bytesRead = 0;
             return false;
         }
@@ -76,13 +85,6 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     }
     size = static_cast<uint64_t>(now.QuadPart);
     return true;
-}
-
-bool InputFile::Seek(uint64_t offset) {
-    LARGE_INTEGER distance;
-    distance.QuadPart = static_cast<LONGLONG>(offset);
-    return handle_ != kNoHandle &&
-           ::SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_BEGIN) != 0;
 }
 
 }  // namespace tandrel

@@ -64,9 +64,16 @@ using Files = std::map<std::string, std::string>;
 // Every case starts with these files beside a FIFO, two nodes of the null device and two links to
 // b.bin. Nothing may open the FIFO or a node: opening a special file can act on it (a tape
 // rewinds, a watchdog starts).
-const Files kInputs = {{"a.bin", "ABCD"},       {"b.bin", "AXYD"},      {"c d.bin", "ABCD"},
-                       {"nx1\" \"nx2", "ABCD"}, {"important2", "AXYD"}, {"\"q\"", "ABCD"},
-                       {"q", "AXYD"},           {"sys.bin", "64\n"},    {"log.txt", "earlier\n"}};
+const Files kInputs = {{"a.bin", "ABCD"},
+                       {"b.bin", "AXYD"},
+                       {"c d.bin", "ABCD"},
+                       {"nx1\" \"nx2", "ABCD"},
+                       {"important2", "AXYD"},
+                       {"\"q\"", "ABCD"},
+                       {"q", "AXYD"},
+                       {"sys.bin", "64\n"},
+                       {"log.txt", "earlier\n"},
+                       {"file.txt", "an earlier report"}};
 
 // The report of first and second, which differ in their second and third bytes.
 std::string Example(const std::string& first, const std::string& second) {
@@ -92,46 +99,90 @@ bool Opened(int watch) {
     return opened;
 }
 
-TEST(CommandLineRun, ArgumentsExitStatusAndFiles) {
+TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
     const std::string kLogged = "earlier\n" + Example("a.bin", "b.bin");
     const std::string kSys = "/sys/kernel/address_bits",
                       kSysReport =
                           Lines({"Comparing " + kSys, " and sys.bin", "Warning: not a PE file!",
                                  "Different file size, comparing only minimum = 3"});
+    const std::string kNotAFile =
+        ": not a regular file or block device with a size its content keeps to";
+    const std::string kOverwrite = ": names one of the inputs, which would be overwritten";
     const struct {
         std::vector<std::string> arguments;
         int status;
+        // What it prints: the whole of a "tandrel: " line, else the start of standard output.
+        std::string printed;
         Files written;
         std::string appendTo;  // standard output as ">> appendTo"
     } cases[] = {
-        {{"a.bin", "b.bin"}, 0, {{"file.txt", Example("a.bin", "b.bin")}}},
-        {{"c d.bin", "b.bin", "r t.txt", "x"}, 0, {{"r t.txt", Example("c d.bin", "b.bin")}}},
+        {{"a.bin", "b.bin"}, 0, "", {{"file.txt", Example("a.bin", "b.bin")}}},
+        {{"c d.bin", "b.bin", "r t.txt", "x"}, 0, "", {{"r t.txt", Example("c d.bin", "b.bin")}}},
         // Quotes are part of a name: nothing is split again, nothing becomes the report.
-        {{"nx1\" \"nx2", "important2"}, 0, {{"file.txt", Example("nx1\" \"nx2", "important2")}}},
-        {{"\"q\"", "q"}, 0, {{"file.txt", Example("\"q\"", "q")}}},
-        {{"a.bin", "b.bin", ""}, 0, {}},  // an empty report path names no file
-        {{"", "b.bin"}, 2, {{"file.txt", ""}}},
-        {{"a.bin", "missing.bin"}, 2, {{"file.txt", ""}}},
-        {{".", "b.bin"}, 2, {{"file.txt", ""}}},
-        {{"a.bin", "fifo"}, 2, {{"file.txt", ""}}},
-        {{"a.bin", "/dev/zero"}, 2, {{"file.txt", ""}}},
-        {{"/proc/self/status", "b.bin"}, 2, {{"file.txt", ""}}},  // its size, 0, lies
+        {{"nx1\" \"nx2", "important2"},
+         0,
+         "",
+         {{"file.txt", Example("nx1\" \"nx2", "important2")}}},
+        {{"\"q\"", "q"}, 0, "", {{"file.txt", Example("\"q\"", "q")}}},
+        {{"a.bin", "b.bin", ""}, 0, "", {}},  // an empty report path names no file
+        // An input that cannot be opened leaves every file as it was, the report included.
+        {{"", "b.bin"}, 2, "tandrel: a file name is empty"},
+        {{"a.bin", "nwe.bin"}, 2, "tandrel: nwe.bin: No such file or directory"},
+        {{".", "b.bin"}, 2, "tandrel: .: Is a directory"},
+        {{"a.bin", "fifo"}, 2, "tandrel: fifo" + kNotAFile},
+        {{"a.bin", "/dev/zero"}, 2, "tandrel: /dev/zero" + kNotAFile},
+        {{"/proc/self/status", "b.bin"}, 2, "tandrel: /proc/self/status" + kNotAFile},
         // A size of 4,096 with 3 bytes behind it: what was read is compared, then the run fails.
-        {{kSys, "sys.bin"}, 2, {{"file.txt", kSysReport}}},
-        {{"a.bin", "b.bin", "no/such.txt"}, 2, {}},
-        {{"a.bin", "b.bin", "/dev/full"}, 2, {}},
-        // A report path that names an input, directly, through links, or before it exists.
-        {{"a.bin", "b.bin", "a.bin"}, 2, {}},
-        {{"a.bin", "link.bin", "b.bin"}, 2, {}},
-        {{"a.bin", "b.bin", "hard.bin"}, 2, {}},
-        {{"a.bin", "./ghost", "ghost"}, 2, {}},
-        {{"null1", "b.bin", "null2"}, 2, {}},  // two nodes of one device name one file
+        {{kSys, "sys.bin"},
+         2,
+         "tandrel: " + kSys +
+             ": ended before its size (it changed while it was compared, or its size is not its "
+             "length)",
+         {{"file.txt", kSysReport}}},
+        {{"a.bin", "b.bin", "no/such.txt"}, 2, "tandrel: no/such.txt: No such file or directory"},
+        {{"a.bin", "b.bin", "/dev/full"}, 2, "tandrel: /dev/full: No space left on device"},
+        // A report path that names an input, directly, through links, or a link to an input
+        // that does not exist.
+        {{"a.bin", "b.bin", "a.bin"}, 2, "tandrel: a.bin" + kOverwrite},
+        {{"a.bin", "link.bin", "b.bin"}, 2, "tandrel: b.bin" + kOverwrite},
+        {{"a.bin", "b.bin", "hard.bin"}, 2, "tandrel: hard.bin" + kOverwrite},
+        {{"a.bin", "newb.bin", "dangling"}, 2, "tandrel: newb.bin: No such file or directory"},
+        {{"null1", "b.bin", "null2"}, 2, "tandrel: null1" + kNotAFile},
         // Standard output as the report is written as the shell opened it, never reopened.
-        {{"a.bin", "b.bin", "/dev/stdout"}, 0, {{"log.txt", kLogged}}, "log.txt"},
-        {{"a.bin", "b.bin", "/proc/self/fd/1"}, 0, {{"log.txt", kLogged}}, "log.txt"},
-        {{"a.bin", "b.bin", "log.txt"}, 0, {{"log.txt", kLogged}}, "log.txt"},
-        {{"a.bin", "b.bin", "/dev/stdout"}, 2, {}, "a.bin"},
-        {{"a.bin"}, 1, {}},  // the dialog, which has no display here
+        {{"a.bin", "b.bin", "/dev/stdout"}, 0, "", {{"log.txt", kLogged}}, "log.txt"},
+        {{"a.bin", "b.bin", "/proc/self/fd/1"}, 0, "", {{"log.txt", kLogged}}, "log.txt"},
+        {{"a.bin", "b.bin", "log.txt"}, 0, "", {{"log.txt", kLogged}}, "log.txt"},
+        {{"a.bin", "b.bin", "-"}, 0, "", {{"log.txt", kLogged}}, "log.txt"},
+        {{"a.bin", "b.bin", "/dev/stdout"},
+         2,
+         "tandrel: /dev/stdout: standard output is one of the inputs",
+         {},
+         "a.bin"},
+        {{"a.bin"}, 1, ""},  // the dialog, which has no display here
+        // Options, before the files or among them; "--" ends them.
+        {{"--", "a.bin", "b.bin"}, 0, "", {{"file.txt", Example("a.bin", "b.bin")}}},
+        {{"-h", "a.bin", "b.bin"}, 0, "Usage: tandrel [OPTION]... FIRST SECOND [REPORT]\n"},
+        {{"--version"}, 2, "tandrel: standard output: No space left on device", {}, "full"},
+        {{"a.bin", "b.bin", "", "--exit-code"}, 1, ""},
+        {{"--exit-code", "a.bin", "c d.bin", ""}, 0, ""},
+        {{"--ignore-initial=1:0x1", "--bytes", "1", "a.bin", "b.bin", "-"},
+         0,
+         Lines({"Comparing a.bin", " and b.bin", "Warning: not a PE file!", "", "File offset = 1",
+                "Bytes Size (dec) = 1"})},
+        {{"a.bin", "b.bin", "-", "--max-runs=0"},
+         0,
+         Lines({"Comparing a.bin", " and b.bin", "Warning: not a PE file!", "",
+                "Stopped after 0 runs (--max-runs); later differences are not listed."})},
+        {{"--format=jsonl", "a.bin", "b.bin", "-"},
+         0,
+         "{\"type\":\"files\",\"first\":{\"path\":\"a.bin\",\"size\":4},"},
+        {{"--frob", "a.bin", "b.bin"},
+         2,
+         "tandrel: unknown option '--frob' (tandrel --help lists the options)"},
+        {{"a.bin", "b.bin", "--bytes=1k"},
+         2,
+         "tandrel: bad value for --bytes: '1k' (a number: decimal, or hexadecimal after 0x) "
+         "(tandrel --help lists the options)"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
@@ -141,6 +192,8 @@ TEST(CommandLineRun, ArgumentsExitStatusAndFiles) {
         }
         ::mkfifo(dir.File("fifo").c_str(), 0600);
         std::filesystem::create_symlink(dir.File("b.bin"), dir.File("link.bin"));
+        std::filesystem::create_symlink(dir.File("newb.bin"), dir.File("dangling"));
+        std::filesystem::create_symlink("/dev/full", dir.File("full"));
         std::filesystem::create_hard_link(dir.File("b.bin"), dir.File("hard.bin"));
         // Device nodes can be made only with the right to; without it their case is passed over.
         const bool nodes = ::mknod(dir.File("null1").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0 &&
@@ -152,7 +205,12 @@ TEST(CommandLineRun, ArgumentsExitStatusAndFiles) {
         const ProgramOutcome outcome = RunProgram(dir.Path().string(), c.arguments, c.appendTo);
         EXPECT_FALSE(Opened(opens)) << "the FIFO or a device node was opened";
         EXPECT_EQ(outcome.status, c.status);
-        EXPECT_EQ(outcome.output, "");
+        if (c.printed.starts_with("tandrel: ") && c.printed != "tandrel: ") {
+            EXPECT_EQ(outcome.output, c.printed + "\n");
+        } else {
+            EXPECT_EQ(outcome.output.substr(0, c.printed.size()), c.printed);
+            EXPECT_EQ(outcome.output.empty(), c.printed.empty());
+        }
         // The inputs byte for byte as they were, and the files the run wrote.
         Files files = c.written;
         files.insert(kInputs.begin(), kInputs.end());

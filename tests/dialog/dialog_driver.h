@@ -4,13 +4,14 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
 #include <vector>
 
+#include "formats/report_output.h"
+#include "formats/text_report.h"
 #include "tests/support/temp_dir.h"
 #include "ui/diff_dialog.h"
 
@@ -45,9 +46,9 @@ class DialogDriver {
     // as the program makes it stores it.
     std::string HeadlessReport(const std::string& first, const std::string& second) {
         const TempDir dir;
-        std::FILE* report = std::fopen(dir.File("report").c_str(), "w+");
-        EXPECT_TRUE(dialog_.RunComparison(first.c_str(), second.c_str(), nullptr, report));
-        std::fclose(report);
+        ReportOutput output = ReportOutput::ToFile(dir.File("report"), false);
+        TextReportSink report(output, {});
+        EXPECT_TRUE(dialog_.RunComparison(first.c_str(), second.c_str(), nullptr, &report).done);
         return ReadFileText(dir.File("report"));
     }
 

@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "engine/comparison.h"
+#include "formats/report_output.h"
+#include "formats/text_report.h"
 #include "tests/support/temp_dir.h"
 
 namespace tandrel::test {
@@ -23,26 +25,27 @@ struct Compared {
     bool done = false;  // what the comparison returned
 };
 
-// The two files compared into a text-mode report stream: the report as the report file stores
-// it.
+// The two files compared into a report file made as the program makes it: the report as the
+// file stores it.
 inline Compared FileModeReport(const std::string& first, const std::string& second,
-                               const TempDir& dir) {
-    ReportOutput output;
-    output.stream = std::fopen(dir.File("report.txt").c_str(), "w+");
+                               const TempDir& dir, const ComparisonOptions& options = {}) {
+    ReportOutput output = ReportOutput::ToFile(dir.File("report.txt"), false);
+    TextReportSink sink(output, {});
     PeImageInfo peImage;
-    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), {}, output);
-    std::fclose(output.stream);
+    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), options, sink).done;
     return {ReadFileText(dir.File("report.txt")), done};
 }
 
 // The two files compared into the text of a result box, which holds at most 299,999 characters;
 // "(none)" when the comparison wrote nothing.
 inline Compared BoxReport(const std::string& first, const std::string& second,
-                          const ReportOptions& options) {
-    ReportOutput output{.wholeText = true, .textLimit = 299999};
+                          const TextReportStyle& style) {
+    ReportOutput output = ReportOutput::ToText(299999);
+    TextReportSink sink(output, style);
     PeImageInfo peImage;
-    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), options, output);
-    return {output.text != nullptr ? output.text : "(none)", done};
+    const ComparisonOutcome outcome =
+        CompareFiles(peImage, first.c_str(), second.c_str(), {}, sink);
+    return {outcome.began ? output.WholeText() : "(none)", outcome.done};
 }
 
 // Joins lines, each followed by lineEnd.
@@ -61,21 +64,24 @@ inline std::string Formatted(const char* format, unsigned long long value) {
     return text;
 }
 
-// The report a plain byte-by-byte walk expects of two files, as lines: the oracle of the
-// comparison fuzz target and of the engine tests. Runs end at each multiple of 16,777,216 (the
-// chunk edge); RVAs come from the first section in table order whose raw data holds the offset.
-inline std::vector<std::string> ReferenceReport(const std::string& firstName,
-                                                const std::string& secondName, const std::string& a,
-                                                const std::string& b, bool separated,
-                                                const PeImageInfo* image) {
-    std::vector<std::string> lines{"Comparing " + firstName, " and " + secondName};
+// A run a plain byte-by-byte walk finds: its index in the compared bytes, its length, and the
+// RVA and VA of its first file offset (0 and 0 outside every section).
+struct ReferenceRun {
+    size_t at;
+    size_t length;
+    uint32_t rva;
+    uint64_t va;
+};
+
+// The runs of a and b, the compared bytes of each file (their common length is compared): the
+// oracle of the engine tests and the fuzz target. Runs end at each multiple of 16,777,216 from
+// the first compared byte (the chunk edge); RVAs come from the first section in table order whose
+// raw data holds the first file's offset, firstOffset + at.
+inline std::vector<ReferenceRun> ReferenceRuns(const std::string& a, const std::string& b,
+                                               const PeImageInfo* image,
+                                               uint64_t firstOffset = 0) {
+    std::vector<ReferenceRun> runs;
     const size_t length = std::min(a.size(), b.size());
-    if (image == nullptr) {
-        lines.push_back("Warning: not a PE file!");
-    }
-    if (a.size() != b.size()) {
-        lines.push_back("Different file size, comparing only minimum = " + std::to_string(length));
-    }
     for (size_t i = 0, end; i < length; i = end) {
         if (a[i] == b[i]) {
             end = i + 1;
@@ -84,25 +90,46 @@ inline std::vector<std::string> ReferenceReport(const std::string& firstName,
         for (end = i + 1; end < length && a[end] != b[end] && end % 16777216 != 0;) {
             ++end;
         }
-        lines.insert(lines.end(), {"", "File offset = " + Formatted("%llX", i)});
+        ReferenceRun run = {i, end - i, 0, 0};
         for (const SectionEntry& s :
              image != nullptr ? image->sections : std::vector<SectionEntry>{}) {
-            const uint32_t at = uint32_t(i), rva = s.virtualAddress - s.pointerToRawData + at;
+            const auto at = uint32_t(firstOffset + i);
             if (s.pointerToRawData <= at && at < s.pointerToRawData + s.sizeOfRawData) {
-                if (rva != 0) {
-                    const uint64_t va =
-                        image->is64 ? image->imageBase64 + rva : uint32_t(image->imageBase32 + rva);
-                    lines.insert(lines.end(), {"RVA = " + Formatted("%llX", rva),
-                                               "VA = " + Formatted("%llX", va)});
-                }
+                run.rva = s.virtualAddress - s.pointerToRawData + at;
+                run.va = image->is64 ? image->imageBase64 + run.rva
+                                     : uint32_t(image->imageBase32 + run.rva);
                 break;
             }
         }
-        lines.push_back("Bytes Size (dec) = " + std::to_string(end - i));
+        runs.push_back(run);
+    }
+    return runs;
+}
+
+// The report the reference walk expects of two whole files, as lines.
+inline std::vector<std::string> ReferenceReport(const std::string& firstName,
+                                                const std::string& secondName, const std::string& a,
+                                                const std::string& b, bool separated,
+                                                const PeImageInfo* image) {
+    std::vector<std::string> lines{"Comparing " + firstName, " and " + secondName};
+    if (image == nullptr) {
+        lines.push_back("Warning: not a PE file!");
+    }
+    if (a.size() != b.size()) {
+        lines.push_back("Different file size, comparing only minimum = " +
+                        std::to_string(std::min(a.size(), b.size())));
+    }
+    for (const ReferenceRun& run : ReferenceRuns(a, b, image)) {
+        lines.insert(lines.end(), {"", "File offset = " + Formatted("%llX", run.at)});
+        if (run.rva != 0) {
+            lines.insert(lines.end(), {"RVA = " + Formatted("%llX", run.rva),
+                                       "VA = " + Formatted("%llX", run.va)});
+        }
+        lines.push_back("Bytes Size (dec) = " + std::to_string(run.length));
         for (const std::string* file : {&a, &b}) {
             lines.push_back(file == &a ? "First file bytes: " : "Second file bytes: ");
             lines.emplace_back();
-            for (size_t k = i; k < end; ++k) {
+            for (size_t k = run.at; k < run.at + run.length; ++k) {
                 lines.back() += Formatted(separated ? "%02X " : "%02X", uint8_t((*file)[k]));
             }
         }

@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <random>
+
+#include "formats/json_lines.h"
 
 #include "tests/support/pe_builder.h"
 #include "tests/support/report_runner.h"
@@ -86,6 +89,108 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     // The section fields as the image declares them, whatever the reader made of them.
     EXPECT_NE(report.find(Lines({"RVA = 1010", "VA = 7FF612341010"})), std::string::npos);
 }
+
+#ifndef _WIN32
+// Each line of a JSON Lines file as Python's json module reads it, one text a line: the files
+// line's sizes, compared count and image, each run's offsets, length, bytes, RVA and VA, and the
+// summary.
+std::string ReadByPython(const std::string& path) {
+    const std::string command =
+        "python3 -c \"import json, sys\n"
+        "for d in map(json.loads, open(sys.argv[1], encoding='utf-8')):\n"
+        "  if d['type'] == 'files': print(d['first']['size'], d['second']['size'], "
+        "d['compared'], d['pe'])\n"
+        "  elif d['type'] == 'run': print(d['offset'], d.get('second_offset', '-'), d['length'], "
+        "d['first'], d['second'], d['rva'], d['va'])\n"
+        "  else: print(d['runs'], d['bytes'], d['complete'], d['identical'])\" " +
+        path;
+    std::string text;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    EXPECT_TRUE(pipe != nullptr && ::pclose(pipe) == 0) << text;
+    return text;
+}
+
+std::string Hex(const std::string& bytes, size_t at, size_t length) {
+    std::string text;
+    for (size_t k = at; k < at + length; ++k) {
+        text += test::Formatted("%02x", uint8_t(bytes[k]));
+    }
+    return text;
+}
+
+// JSON Lines against the same byte-by-byte walk: a random pair, unequal sizes, runs at the 16 MiB
+// chunk edge, an image, skips alike and apart, a limit, and the record limit.
+TEST_F(ComparisonTest, JsonLinesAgreeWithTheByteByByteWalk) {
+    std::mt19937 random(7);
+    Bytes noisy(6000), noisier(6000);
+    for (size_t k = 0; k < noisy.size(); ++k) {
+        noisy[k] = uint8_t(random() % 3);
+        noisier[k] = uint8_t(random() % 3);
+    }
+    const Bytes big(kSixteenMiB + 64, 0x11);
+    const Bytes pe32 = PeBuilder{}.Section(0x1000, 0x200, 0x400).Build();
+    const struct {
+        Bytes first, second;
+        CompareRange range;
+        uint64_t maxRuns;
+    } cases[] = {
+        {noisy, noisier, {}, UINT64_MAX},
+        {Bytes(100, 7), With(Bytes(200, 7), 99, 151, 1), {}, UINT64_MAX},
+        {pe32, With(With(pe32, 0x3C, 0x3D, 0), 0x410, 0x412, 0), {}, UINT64_MAX},
+        {noisy, noisier, {{3, 3}, UINT64_MAX}, UINT64_MAX},
+        {noisy, noisier, {{2, 5}, 1000}, UINT64_MAX},
+        // The chunk edge counts from the first compared byte.
+        {big, With(big, kSixteenMiB - 3, kSixteenMiB + 2, 0), {{1, 1}, UINT64_MAX}, UINT64_MAX},
+        {noisy, noisier, {}, 2},
+        {noisy, noisy, {{0, 0}, 10}, 0},
+    };
+    for (const auto& c : cases) {
+        const std::string a(c.first.begin(), c.first.end()), b(c.second.begin(), c.second.end());
+        const std::string x = a.substr(std::min<size_t>(c.range.skips[0], a.size()), c.range.limit);
+        const std::string y = b.substr(std::min<size_t>(c.range.skips[1], b.size()), c.range.limit);
+        PeImageInfo image;
+        const bool isPe =
+            ParsePeHeader(image, {c.first.data(), c.first.size(), kSixteenMiB}, c.first.size());
+        std::string expected =
+            std::to_string(a.size()) + " " + std::to_string(b.size()) + " " +
+            std::to_string(std::min(x.size(), y.size())) +
+            (isPe ? " {'format': 'PE32', 'image_base': '0x400000'}\n" : " None\n");
+        const std::vector<test::ReferenceRun> runs =
+            test::ReferenceRuns(x, y, isPe ? &image : nullptr, c.range.skips[0]);
+        uint64_t listed = 0, bytes = 0;
+        for (; listed < runs.size() && listed < c.maxRuns; ++listed) {
+            const test::ReferenceRun& run = runs[listed];
+            const auto hex = [](uint64_t value) { return test::Formatted("0x%llx", value); };
+            expected +=
+                std::to_string(c.range.skips[0] + run.at) + " " +
+                (c.range.skips[0] != c.range.skips[1] ? std::to_string(c.range.skips[1] + run.at)
+                                                      : "-") +
+                " " + std::to_string(run.length) + " " + Hex(x, run.at, run.length) + " " +
+                Hex(y, run.at, run.length) + " " + (run.rva ? hex(run.rva) : "None") + " " +
+                (run.rva ? hex(run.va) : "None") + "\n";
+            bytes += run.length;
+        }
+        const bool complete = listed == runs.size();
+        expected += std::to_string(listed) + " " + std::to_string(bytes) +
+                    (complete ? " True " : " False ") +
+                    (complete && runs.empty() && x.size() == y.size() ? "True\n" : "False\n");
+
+        ReportOutput output = ReportOutput::ToFile(dir_.File("runs.jsonl"), true);
+        JsonLinesSink sink(output);
+        PeImageInfo peImage;
+        ComparisonOptions options;
+        options.range = c.range;
+        options.maxRuns = c.maxRuns;
+        EXPECT_TRUE(CompareFiles(peImage, dir_.Write("a.bin", c.first).c_str(),
+                                 dir_.Write("b.bin", c.second).c_str(), options, sink)
+                        .done);
+        EXPECT_EQ(ReadByPython(dir_.File("runs.jsonl")), expected);
+    }
+}
+#endif
 
 // The text for a result box is the report, cut at 299,999 characters (the box's options and line
 // end are checked through the dialog). The

@@ -1,4 +1,4 @@
-#include "engine/report_buffer.h"
+#include "formats/report_buffer.h"
 
 #include <cstdlib>
 

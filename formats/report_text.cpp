@@ -1,28 +1,29 @@
-#include "engine/report_text.h"
+#include "formats/report_text.h"
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 
 namespace tandrel {
 namespace {
 
+// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F' (or 'a' to 'f').
+constexpr char HexDigit(unsigned value, bool lower = false) {
+    return static_cast<char>(value < 10 ? '0' + value : (lower ? 'a' : 'A') + (value - 10));
+}
+
 // Two digits per byte value, so a byte is formatted with one table load.
-constexpr std::array<char, 512> MakeHexPairs() {
+constexpr std::array<char, 512> MakeHexPairs(bool lower) {
     std::array<char, 512> pairs{};
-    constexpr char kDigits[] = "0123456789ABCDEF";
     for (unsigned value = 0; value < 256; ++value) {
-        pairs[value * 2] = kDigits[value >> 4];
-        pairs[value * 2 + 1] = kDigits[value & 15];
+        pairs[value * 2] = HexDigit(value >> 4, lower);
+        pairs[value * 2 + 1] = HexDigit(value & 15, lower);
     }
     return pairs;
 }
 
-constexpr std::array<char, 512> kHexPairs = MakeHexPairs();
-
-// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F'.
-char HexDigit(unsigned value) {
-    return static_cast<char>(value < 10 ? '0' + value : 'A' + (value - 10));
-}
+constexpr std::array<char, 512> kHexPairs = MakeHexPairs(false);
+constexpr std::array<char, 512> kLowerHexPairs = MakeHexPairs(true);
 
 }  // namespace
 
@@ -51,13 +52,13 @@ bool ReportText::AppendInParts(const char* text, size_t count) {
     return !full_;
 }
 
-char* FormatHex(char* out, uint64_t value) {
+char* FormatHex(char* out, uint64_t value, bool lower) {
     int digits = 1;
     while (digits < 16 && value >> (4 * digits) != 0) {
         ++digits;
     }
     for (int k = digits - 1; k >= 0; --k) {
-        *out++ = HexDigit(static_cast<unsigned>(value >> (4 * k)) & 15);
+        *out++ = HexDigit(static_cast<unsigned>(value >> (4 * k)) & 15, lower);
     }
     return out;
 }
@@ -73,18 +74,19 @@ char* FormatDecimal(char* out, uint64_t value) {
     return out + count;
 }
 
-char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated) {
+char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated, bool lower) {
+    const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
     for (size_t k = 0; k < count; ++k) {
-        std::memcpy(out, &kHexPairs[bytes[k] * 2], 2);
+        std::memcpy(out, &pairs[bytes[k] * 2], 2);
         out[2] = ' ';
         out += separated ? 3 : 2;
     }
     return out;
 }
 
-bool ReportText::AppendHex(uint64_t value) {
+bool ReportText::AppendHex(uint64_t value, bool lower) {
     char digits[16];
-    return Append(digits, static_cast<size_t>(FormatHex(digits, value) - digits));
+    return Append(digits, static_cast<size_t>(FormatHex(digits, value, lower) - digits));
 }
 
 bool ReportText::AppendDecimal(uint64_t value) {
@@ -92,7 +94,8 @@ bool ReportText::AppendDecimal(uint64_t value) {
     return Append(digits, static_cast<size_t>(FormatDecimal(digits, value) - digits));
 }
 
-bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated) {
+bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower) {
+    const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
     const size_t width = separated ? 3 : 2;
     while (count > 0) {
         if (!MakeRoom()) {
@@ -102,7 +105,7 @@ bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separat
         const size_t fit = std::min(count, (capacity_ - length_ - (separated ? 0 : 1)) / width);
         if (fit == 0) {
             // Less room than one byte's text: go through Append, which cuts or flushes.
-            const char text[3] = {kHexPairs[*bytes * 2], kHexPairs[*bytes * 2 + 1], ' '};
+            const char text[3] = {pairs[*bytes * 2], pairs[*bytes * 2 + 1], ' '};
             if (!Append(text, width)) {
                 return false;
             }
@@ -110,8 +113,8 @@ bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separat
             --count;
             continue;
         }
-        length_ =
-            static_cast<size_t>(FormatHexBytes(buffer_ + length_, bytes, fit, separated) - buffer_);
+        length_ = static_cast<size_t>(
+            FormatHexBytes(buffer_ + length_, bytes, fit, separated, lower) - buffer_);
         bytes += fit;
         count -= fit;
     }
@@ -134,6 +137,7 @@ bool ReportText::Flush() {
     if (stream_ != nullptr && length_ > 0 && !writeFailed_ &&
         std::fwrite(buffer_, 1, length_, stream_) != length_) {
         // A full disk or a closed pipe: every later write would fail too.
+        writeError_ = errno;
         writeFailed_ = true;
         full_ = true;
     }

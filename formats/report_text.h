@@ -9,11 +9,12 @@
 namespace tandrel {
 
 // Formatters that write straight into a buffer with room for their text; each returns the end
-// of what it wrote. Uppercase hexadecimal with no leading zeros ("%X", "%I64X"), decimal, and
-// bytes as two hex digits each, high nibble first, then a space when separated.
-char* FormatHex(char* out, uint64_t value);
+// of what it wrote. Hexadecimal with no leading zeros ("%X", "%I64X"; "%llx" when lower),
+// decimal, and bytes as two hex digits each, high nibble first, then a space when separated.
+char* FormatHex(char* out, uint64_t value, bool lower = false);
 char* FormatDecimal(char* out, uint64_t value);
-char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated);
+char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated,
+                     bool lower = false);
 
 class ReportText {
   public:
@@ -44,11 +45,11 @@ class ReportText {
         return Append(literal, N - 1);
     }
     bool AppendText(const char* text) { return Append(text, std::strlen(text)); }
-    // Uppercase hexadecimal with no leading zeros ("%X", "%I64X").
-    bool AppendHex(uint64_t value);
+    // Hexadecimal with no leading zeros ("%X", "%I64X"), lower case when asked.
+    bool AppendHex(uint64_t value, bool lower = false);
     bool AppendDecimal(uint64_t value);
-    // Each byte as two uppercase hex digits, high nibble first, then a space when separated.
-    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated);
+    // Each byte as two hex digits, high nibble first, then a space when separated.
+    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower = false);
 
     // Room for count more characters at the end of the text, written out first when a streamed
     // text lacks it; null when a bounded text lacks it or a write has failed. What is written
@@ -62,6 +63,8 @@ class ReportText {
     void Commit(const char* end) { length_ = static_cast<size_t>(end - buffer_); }
 
     bool IsFull() const { return full_; }
+    // The error number of the write to the stream that failed, or 0.
+    int WriteError() const { return writeError_; }
     // The text so far, zero-terminated (a bounded text).
     const char* Text();
     // Writes a streamed text's buffer out and empties it; false once a write has failed.
@@ -83,6 +86,7 @@ class ReportText {
     bool bounded_;
     bool full_ = false;
     bool writeFailed_ = false;
+    int writeError_ = 0;
 };
 
 }  // namespace tandrel

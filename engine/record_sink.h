@@ -1,0 +1,71 @@
+// What a comparison hands on: the facts known once both inputs are open, each run of differing
+// bytes as it is found, and how the run ended. Each output format is a sink.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "engine/pe_image.h"
+#include "platform/input_file.h"
+#include "platform/trouble.h"
+
+namespace tandrel {
+
+class PeLayout;
+
+struct ComparisonFacts {
+    const char* paths[2];
+    uint64_t sizes[2];    // whole sizes when opened
+    uint64_t skips[2];    // bytes of each file not compared at its start
+    uint64_t lengths[2];  // positions of each file in the compared range
+    uint64_t compared;    // the smaller of the two lengths: positions compared
+    // The first file's PE facts, or null when it is no PE image.
+    const PeImageInfo* peImage;
+    // The open inputs: a sink writing a file refuses one that is an input.
+    const InputFile* inputs[2];
+};
+
+struct DiffRecord {
+    uint64_t offset;        // of the run's first byte in the first file
+    uint64_t secondOffset;  // the same byte's offset in the second file
+    size_t length;
+    const uint8_t* first;  // the run's bytes in each file
+    const uint8_t* second;
+    uint32_t rva;  // 0 when the offset lies in no section's raw data (or the file is no image)
+    uint64_t va;   // the image base plus rva, 32-bit wrapping for PE32
+    // Where the run starts in the image, when asked for: null outside every section or field.
+    const char* section;
+    const char* field;
+};
+
+struct ComparisonSummary {
+    uint64_t runs = 0;
+    uint64_t bytes = 0;  // differing bytes in the runs handed on
+    // Every position of the range compared and handed on: false after a failed read, a changed
+    // input, a sink that stopped taking records, or the record limit.
+    bool complete = false;
+    // Complete, no differing byte handed on, and both files end at the same place in the range.
+    bool identical = false;
+    bool stoppedAtLimit = false;  // ended by the record limit, which was maxRuns
+    uint64_t maxRuns = 0;
+    // With the image's build noise set aside: the differing bytes not compared, and how many
+    // noise fields held them.
+    bool noiseSetAside = false;
+    uint64_t ignoredBytes = 0;
+    uint64_t ignoredFields = 0;
+};
+
+class RecordSink {
+  public:
+    virtual ~RecordSink() = default;
+    // Before the first record; false, with trouble, when the output cannot be had (nothing else
+    // is then called).
+    virtual bool Begin(const ComparisonFacts& facts, Trouble& trouble) = 0;
+    // False when the sink takes no more records: the comparison then ends.
+    virtual bool Record(const DiffRecord& record) = 0;
+    // After the last record, whatever ended the run; false, with trouble, when what the sink
+    // wrote is not whole (a failed write, a record the format cannot hold).
+    virtual bool End(const ComparisonSummary& summary, Trouble& trouble) = 0;
+};
+
+}  // namespace tandrel

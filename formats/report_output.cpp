@@ -1,0 +1,38 @@
+#include "formats/report_output.h"
+
+#include <algorithm>
+
+#include "formats/report_buffer.h"
+
+namespace tandrel {
+
+bool ReportOutput::Open(const ComparisonFacts& facts, Trouble& trouble) {
+    char* const buffer = ReportBuffer();
+    if (buffer == nullptr) {
+        trouble.Set("", "not enough memory");
+        return false;
+    }
+    if (limit_ > 0) {
+        text_ = ReportText::Bounded(buffer, std::min(limit_ + 1, kReportBufferSize));
+        return true;
+    }
+    if (!path_.empty() && !file_.Open(path_.c_str(), binary_, facts.inputs, trouble)) {
+        return false;
+    }
+    text_ = ReportText::Streamed(buffer, kReportBufferSize, file_.Stream());
+    return true;
+}
+
+bool ReportOutput::Close(Trouble& trouble) {
+    if (limit_ > 0 || !text_.has_value()) {
+        return true;
+    }
+    if (!text_->Flush()) {
+        trouble.Set(path_, SystemReason(text_->WriteError()));
+        file_.Close(trouble);
+        return false;
+    }
+    return file_.Close(trouble);
+}
+
+}  // namespace tandrel

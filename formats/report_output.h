@@ -1,0 +1,46 @@
+// Where a format's text goes: streamed to a file through the report buffer as it fills, or kept
+// whole in the report buffer for a box that takes its text at once.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+#include "engine/record_sink.h"
+#include "formats/report_text.h"
+#include "platform/output_file.h"
+
+namespace tandrel {
+
+class ReportOutput {
+  public:
+    // Streamed to the file at path, created or truncated only once both inputs are open; an
+    // empty path names no file (the text is dropped). Binary: no line-end translation.
+    static ReportOutput ToFile(std::string path, bool binary) {
+        return ReportOutput(std::move(path), binary, 0);
+    }
+    // Kept whole, at most limit characters: what does not fit is cut, and the comparison stops.
+    static ReportOutput ToText(size_t limit) { return ReportOutput("", false, limit); }
+
+    // Opens the file, refusing one that is an input; false, with the reason, when it cannot be
+    // had (nothing has then been written or cut).
+    bool Open(const ComparisonFacts& facts, Trouble& trouble);
+    ReportText& Text() { return *text_; }
+    // Writes out what is left and closes the file; false, with the reason, when the text did not
+    // all reach it.
+    bool Close(Trouble& trouble);
+    // The whole text so far, zero-terminated, in the report buffer (a text kept whole).
+    const char* WholeText() { return text_->Text(); }
+
+  private:
+    ReportOutput(std::string path, bool binary, size_t limit)
+        : path_(std::move(path)), binary_(binary), limit_(limit) {}
+
+    std::string path_;
+    bool binary_;
+    size_t limit_;  // 0: streamed
+    OutputFile file_;
+    std::optional<ReportText> text_;
+};
+
+}  // namespace tandrel
