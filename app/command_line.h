@@ -34,10 +34,8 @@ std::vector<std::string> CutArgumentText(const char* text);
 // blanks; codes 128 to 255 never are.
 const char* ArgumentTextFromCommandLine(const char* commandLine);
 
-// The first, second and third file of the files left once the options are out; further files
-// are ignored. With quoted (Windows) tokens, each is stripped of its quotes, and a token is
-// empty or not as cut. On Linux the tokens are the names as given (quotes and spaces are part of
-// a name) and an empty third names no report.
+// The first three of the files left once the options are out. Quoted (Windows) tokens lose their
+// quotes, their emptiness judged as cut; Linux names stay as given (an empty third: no report).
 CommandLine CommandLineFromFiles(const std::vector<std::string>& files, bool quoted);
 
 }  // namespace tandrel

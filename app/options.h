@@ -37,11 +37,9 @@ struct Arguments {
     std::string error;  // the usage error, one line
 };
 
-// Takes the options out of the tokens. An argument that begins with "-" (other than "-" itself)
-// before "--" is an option; "--" ends them. With quoted (Windows) tokens, a token is an option
-// when it begins with "-" once one double quote is stripped from each end, and one pair of
-// quotes around an option's value is removed. Stops at --help or --version, or at the first
-// usage error.
+// Takes the options out of the tokens: before "--", any token but "-" that begins with "-" (after
+// its quotes, for Windows tokens, which also lose the quotes around a value). Stops at --help,
+// --version or the first usage error.
 Arguments ParseArguments(std::span<const std::string> tokens, bool quoted);
 
 // The text --help prints, made from the option table.

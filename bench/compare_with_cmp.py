@@ -8,15 +8,17 @@ Cases:
   cold       the same after the page cache is dropped before each run (only as root; noisy)
   dense      a 64 MiB pair differing at every 64th byte (1,048,576 one-byte runs): tandrel's
              report vs cmp -l's list, both written to files, and the output floor (the report
-             copied to a file with 1 MiB read() and write() calls); and tandrel's user time per
-             record: its user time here less that on an identical 64 MiB pair
+             copied to a file with 1 MiB read() and write() calls); tandrel's user time per
+             record: its user time here less that on an identical 64 MiB pair; and the same
+             runs as JSON Lines, against the text report
   sample     start-up: the bundled 1.5 KiB sample pair, 200 runs each of tandrel, cmp -l
              and /bin/true, one of each a round
   small      1,000 pairs of 1 KiB to 1 MiB (log-uniform) with 1 to 5 short differing runs each:
              one loop runs tandrel, or cmp -l writing to a file, once on every pair
   memory     peak resident memory of tandrel on the 1 GiB pair (mapped pages count)
 The memory floor (the identical pair's resident copies compared by one memcmp, on one thread and
-on two) is printed beside the identical case: no single-threaded reader can go below it.
+on two) is printed beside the identical case: no single-threaded reader can go below it. With
+--baseline, an earlier build of tandrel is timed beside it on the identical and dense pairs.
 Every pair but the bundled one is written anew by each run of this script. Each ratio is of
 median wall times (of whole loops for the small pairs) over alternating runs; the sample and
 small cases print their spread too.
@@ -142,6 +144,8 @@ def identical_case(args, d, runs, cold):
         "read() floor": ([os.path.join(args.floors, "read_floor")] + pair, None),
         "cmp": ([CMP] + pair, None),
     }
+    if args.baseline:
+        commands["baseline"] = ([args.baseline] + pair + [d("baseline.txt")], d("baseline.txt"))
 
     def step(command, output):
         if cold:
@@ -174,6 +178,8 @@ def report_identical(label, medians, failures=None):
     target = " (target <= 1.15)" if failures is not None else ""
     print(f"  tandrel / cmp {to_cmp:.3f}, / in-place floor {to_floor:.3f}{target}, "
           f"/ read() floor {to_read:.3f}")
+    if "baseline" in medians:
+        print(f"  tandrel / baseline {t / medians['baseline']:.3f}")
     if "memory floor" in medians:
         print(f"  memory floor / cmp {medians['memory floor'] / medians['cmp']:.3f} on one thread, "
               f"{medians['memory floor, two threads'] / medians['cmp']:.3f} on two")
@@ -187,23 +193,33 @@ def dense_case(args, d, failures):
     dense = [d("dense1.bin"), d("dense2.bin")]
     report = d("dense-report.txt")
     same = d("dense-identical.txt")
+    jsonl = d("dense-runs.jsonl")
     # The floor copies the report tandrel wrote just before it in the same round.
-    results = alternate(args.runs, {
+    steps = {
         "tandrel": lambda: run([args.tandrel] + dense + [report], report),
         "cmp -l": lambda: run([CMP, "-l"] + dense, d("dense-cmp.txt"), stdout=True, expect=1),
         "output floor": lambda: run([os.path.join(args.floors, "write_floor"), report,
                                      d("dense-floor.txt")], d("dense-floor.txt")),
         "identical": lambda: run([args.tandrel, d("dense1.bin"), d("dense1-copy.bin"), same],
                                  same),
-    })
+        "jsonl": lambda: run([args.tandrel, "--format=jsonl"] + dense + [jsonl], jsonl),
+    }
+    if args.baseline:
+        steps["baseline"] = lambda: run([args.baseline] + dense + [d("dense-baseline.txt")],
+                                        d("dense-baseline.txt"))
+    results = alternate(args.runs, steps)
     wall = {name: statistics.median(w for w, _ in runs) for name, runs in results.items()}
     users = {name: [u * 1e3 for _, u in runs] for name, runs in results.items()}
     records = open(report, "rb").read().count(b"File offset = ")
     ratio = wall["tandrel"] / wall["cmp -l"]
     print(f"64 MiB, {records} runs: " + ", ".join(
-        f"{name} {wall[name]:.3f} s" for name in ("tandrel", "cmp -l", "output floor")))
+        f"{name} {wall[name]:.3f} s" for name in ("tandrel", "cmp -l", "output floor", "jsonl")))
     print(f"  tandrel / cmp -l {ratio:.3f} (target <= 0.8), "
           f"/ output floor {wall['tandrel'] / wall['output floor']:.3f}")
+    json_ratio = wall["jsonl"] / wall["tandrel"]
+    print(f"  JSON Lines / text report {json_ratio:.3f} (target <= 1.3)")
+    if args.baseline:
+        print(f"  tandrel / baseline {wall['tandrel'] / wall['baseline']:.3f}")
     # The identical pair costs the same reading and comparing without a record, so the user
     # time left over is the finding and formatting of the records. The kernel splits a run's
     # exact CPU time into user and system time by the timer ticks that found it in each, so one
@@ -215,6 +231,8 @@ def dense_case(args, d, failures):
     print(f"  record formatting {per_record:.1f} ns of user time per record (target <= 60)")
     if records != 64 * MIB // 64 or ratio > 0.8:
         failures.append("dense")
+    if json_ratio > 1.3 or open(jsonl, "rb").read().count(b'"type":"run"') != records:
+        failures.append("dense JSON Lines")
     if per_record > 60:
         failures.append("dense user time per record")
 
@@ -314,6 +332,7 @@ def main():
     parser.add_argument("--data", required=True, help="folder for the generated files")
     parser.add_argument("--samples", required=True, help="folder of the bundled sample pair")
     parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--baseline", help="an earlier tandrel to time beside it")
     args = parser.parse_args()
     os.makedirs(args.data, exist_ok=True)
     d = lambda name: os.path.join(args.data, name)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the optimised program and runs the benchmarks against GNU cmp on data made here.
 # Usage: bench/run.sh [runs]   (the data, about 2.5 GiB written anew each run, goes to
-# build/bench-data; run as root, it also times the identical pair with the page cache dropped)
+# build/bench-data; run as root, it also times the identical pair with the page cache dropped;
+# BASELINE=path/to/an/earlier/tandrel times that build beside it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 # GNU time measures the peak memory.
@@ -12,7 +13,7 @@ cmake --build build/linux-release -j2 >/dev/null
 status=0
 python3 bench/compare_with_cmp.py --tandrel build/linux-release/app/tandrel \
     --floors build/linux-release/bench --data build/bench-data --samples samples \
-    --runs "${1:-5}" || status=$?
+    --runs "${1:-5}" ${BASELINE:+--baseline "$BASELINE"} || status=$?
 python3 bench/many_sections.py --tandrel build/linux-release/app/tandrel \
     --data build/bench-data --runs "${1:-5}" || status=$?
 # The dialog's comparison up to the 300,000-character stop, where a backend benchmark exists.

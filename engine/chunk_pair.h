@@ -23,12 +23,9 @@ struct CompareRange {
     uint64_t limit = UINT64_MAX;
 };
 
-// Each chunk is compared in small pieces. On Linux the pieces are read in place from a window of
-// each file mapped for that chunk; elsewhere, or when a file cannot be mapped, they are read
-// into two staging buffers that stay in the processor's cache. A piece that is equal in both
-// files is finished there; only pieces that hold a difference are copied to their places in the
-// chunk buffers, where the records read them. Equal stretches so cost one pass over the page
-// cache instead of a trip through 32 MiB of cold buffers.
+// Each chunk is compared in 64 KiB pieces, in place in mapped windows (Linux) or in two staging
+// buffers that stay in the cache; only pieces that differ are copied to the chunk buffers, so
+// equal stretches cost one pass over the page cache.
 class ChunkPair {
   public:
     struct Segment {

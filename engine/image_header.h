@@ -9,10 +9,8 @@
 
 namespace tandrel {
 
-// Reads the bytes the header reader looks at into buffer, a zero-filled 16 MiB chunk buffer,
-// and has ParsePeHeader decide on them as on the file's first chunk: bytes past 16 MiB or past
-// the file read as zeros. Returns whether the file is an image; false too when a read fails
-// (failed set). bytesRead tells how much of the file was read.
+// Reads what ParsePeHeader looks at into buffer (a zero-filled 16 MiB chunk buffer), which sees
+// it as the file's first chunk, and returns its answer; failed tells a read that failed.
 bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t& bytesRead,
                      bool& failed);
 

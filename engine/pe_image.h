@@ -41,12 +41,9 @@ struct FirstChunk {
     size_t size;
 };
 
-// Reads the headers from the first chunk of a file whose whole size is fileSize. Returns false,
-// leaving info as it was, when the file is no PE image: shorter than 80 bytes, 2 GiB or larger,
-// e_lfanew out of range, no "PE" letters there, or header fields that would lie outside the
-// chunk. The chunk's bytes are read only between the calls that allocate, and nothing of the
-// reader's own owns memory, so a jump out of a read that faults leaves nothing behind: it may
-// run under RunGuardedRead on a mapped window.
+// Reads the headers from the first chunk of a file whose whole size is fileSize. False, leaving
+// info as it was, for no image: under 80 bytes, 2 GiB or more, e_lfanew out of range, no "PE"
+// letters there, or header fields outside the chunk.
 bool ParsePeHeader(PeImageInfo& info, const FirstChunk& chunk, uint64_t fileSize);
 
 // The RVA of a file offset through the first section (in table order) whose raw data holds it:

@@ -48,11 +48,9 @@ class MappedWindow {
     size_t lead_ = 0;  // bytes mapped before data_, from the start of its page
 };
 
-// Runs body(context) so that a SIGBUS raised by reading a mapped window ends the body instead of
-// the process; returns false when that happened. body is left by a jump, so it must own nothing
-// with a destructor and take no lock. A SIGBUS outside the body, in another thread, or sent
-// rather than raised by a fault, goes to the handler that was installed before, which is back
-// in place when this returns.
+// Runs body(context) so that a SIGBUS from reading a mapped window ends the body (false) instead
+// of the process. body is left by a jump: it must own nothing with a destructor and take no lock.
+// Any other SIGBUS goes to the handler installed before, which is back in place afterwards.
 bool RunGuardedRead(void (*body)(void*), void* context);
 
 // Seam for the tests, for what cannot be made for real: both are null in the program. Only where

@@ -73,6 +73,7 @@ depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libstdc++6 libqt6widgets6; do
     check "depends on $library" matches "$depends" "$library"
 done
+check "bash completion" test -s "$staged/usr/share/bash-completion/completions/tandrel"
 check "section utils" test "$(dpkg-deb -f "$deb" Section)" = utils
 # A release names its version in the changelog, the metainfo and the manual page by hand.
 check "changelog version" matches "$(zcat "$staged/usr/share/doc/tandrel/changelog.gz" | head -n 1)" \

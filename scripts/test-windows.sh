@@ -90,28 +90,36 @@ for image in pe32 pe64; do
     done
 done
 
-# pair FIRST SECOND PATTERN: both programs compare the pair. The native report must hold a line
-# matching PATTERN, so that the case shows what it is meant to (or be empty when PATTERN is), and
-# the Windows report must be the native one with CR LF line ends.
+# pair FIRST SECOND PATTERN [OPTION...]: both programs compare the pair with the options, in
+# text and in JSON Lines. The native report must hold a line matching PATTERN, so that the case
+# shows what it is meant to (or be empty when PATTERN is), the Windows report must be the native
+# one with CR LF line ends, and the JSON Lines the same bytes.
 failures=0
 fail() {
     echo "FAIL: $*"
     failures=$((failures + 1))
 }
 pair() {
-    local linux="${1%.*}-linux.txt" windows="${1%.*}-windows.txt" linux_status=0 windows_status=0
-    "$native" "$1" "$2" "$linux" || linux_status=$?
-    wine_run "$windows_exe" "$1" "$2" "$windows" || windows_status=$?
+    local first=$1 second=$2 pattern=$3 linux="${1%.*}-linux.txt" windows="${1%.*}-windows.txt"
+    shift 3
+    local linux_status=0 windows_status=0
+    "$native" "$@" "$first" "$second" "$linux" || linux_status=$?
+    wine_run "$windows_exe" "$@" "$first" "$second" "$windows" || windows_status=$?
+    "$native" --format=jsonl "$@" "$first" "$second" "$linux.jsonl" || true
+    wine_run "$windows_exe" --format=jsonl "$@" "$first" "$second" "$windows.jsonl" || true
     if [ "$linux_status" != "$windows_status" ]; then
-        fail "$1 $2: exit status $linux_status on Linux, $windows_status on Windows"
-    elif [ -n "$3" ] && ! grep -q -- "$3" "$linux"; then
-        fail "$1 $2: the native report has no line matching \"$3\""
-    elif [ -z "$3" ] && [ -s "$linux" ]; then
-        fail "$1 $2: the native report is not empty"
-    elif ! sed 's/$/\r/' "$linux" | cmp -s - "$windows"; then
-        fail "$1 $2: the Windows report is not the native report with CR LF line ends"
+        fail "$first $second $*: exit status $linux_status on Linux, $windows_status on Windows"
+    elif [ -n "$pattern" ] && ! grep -q -- "$pattern" "$linux"; then
+        fail "$first $second $*: the native report has no line matching \"$pattern\""
+    elif [ -z "$pattern" ] && { [ -e "$linux" ] || [ -e "$windows" ]; }; then
+        fail "$first $second $*: a run wrote a report"
+    elif [ -n "$pattern" ] && ! sed 's/$/\r/' "$linux" | cmp -s - "$windows"; then
+        fail "$first $second $*: the Windows report is not the native report with CR LF line ends"
+    elif [ -n "$pattern" ] && ! cmp -s "$linux.jsonl" "$windows.jsonl"; then
+        fail "$first $second $*: the Windows JSON Lines differ from the native ones"
     else
-        echo "ok: $1 $2 ($(wc -c <"$windows") bytes, exit status $linux_status)"
+        echo "ok: $first $second $* ($(wc -c <"$windows" 2>/dev/null || echo 0) bytes," \
+            "exit status $linux_status)"
     fi
 }
 pair example-a.bin example-b.bin "^58 59 $"
@@ -121,9 +129,11 @@ pair chunks-a.bin chunks-b.bin "^File offset = 1000000$"
 pair pe32-a.exe pe32-b.exe "^VA = 4"
 pair pe64-a.exe pe64-b.exe "^VA = 1400"
 pair missing.bin example-b.bin ""
+pair chunks-a.bin chunks-b.bin "^File offset = 1000001$" --ignore-initial=1:0x1 --bytes=19999998
+pair example-a.bin example-b.bin "^Warning: not a PE file!$" --exit-code --max-runs=0
 
-# A report path that names an input by another spelling, or before the input exists, is refused
-# (status 2) and nothing is written.
+# A report path that names an input by another spelling is refused (status 2), and an input that
+# does not exist leaves the report unmade: nothing is written.
 refused() {
     local status=0
     wine_run "$windows_exe" "$@" || status=$?
