@@ -3,14 +3,15 @@
 #   wine_run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
 #   wine_run.sh PREFIX --start-server | --stop-server
 # The prefix is created on first use, once even when several runs start together, with the
-# Mono and Gecko installers switched off so that creation never waits for a dialog. Wine's
-# own diagnostics are silenced; the program's output and exit status pass through.
+# Mono and Gecko installers switched off so that creation never waits for a dialog, and without
+# the menu builder, which would write menu entries under $HOME. Wine's own diagnostics are
+# silenced; the program's output and exit status pass through.
 set -e
 prefix=$1
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 ready="$prefix/tandrel-prefix-ready"
 if [ ! -f "$ready" ]; then
     mkdir -p "$(dirname "$prefix")"

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh native
-cmake --preset linux-release >/dev/null
-cmake --build build/linux-release -j2 --target tandrel >/dev/null
+cmake --preset linux-release
+cmake --build build/linux-release -j2 --target tandrel
 build/linux-release/app/tandrel samples/sample.exe samples/sample-patched.exe build/demo-report.txt
 cat build/demo-report.txt

@@ -6,6 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh all
+# Temporary files (Wine's server folder among them) and Qt's runtime folder go under build/, so
+# /tmp is left as it was.
+export TMPDIR=$PWD/build/test-tmp XDG_RUNTIME_DIR=$PWD/build/test-runtime
+mkdir -p "$TMPDIR" "$XDG_RUNTIME_DIR"
+chmod 700 "$XDG_RUNTIME_DIR"
 
 run_native() {
     local preset=$1
@@ -62,9 +67,10 @@ grep -q 'file=libc.so' "$mapped"/ld.* || failed "no list of mapped libraries"
 if grep -q Qt "$mapped"/ld.*; then failed "a headless run maps Qt"; fi
 rm -rf "$mapped"
 echo "ok: a headless run maps no Qt library"
-# The program finds its dialog module in the build tree and in an install with any prefix.
+# The program finds its dialog module in the build tree and in an install with any prefix, one in
+# the sticky /tmp too.
 dialog_starts build/linux-release/app/tandrel
-prefix=$(mktemp -d)
+prefix=$(mktemp -d /tmp/tandrel-prefix.XXXXXX)
 cmake --install build/linux-release --prefix "$prefix" >/dev/null
 dialog_starts "$prefix/bin/tandrel"
 rm -rf "$prefix"
