@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/options.h"
 #include "formats/json_lines.h"
+#include "formats/patch_sinks.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
 #include "tandrel_version.h"
@@ -25,10 +26,36 @@ ComparisonOptions ComparisonOptionsOf(const Options& options) {
 
 // The sink of the chosen format, writing to output.
 std::unique_ptr<RecordSink> MakeSink(OutputFormat format, ReportOutput& output) {
-    if (format == OutputFormat::kJsonLines) {
-        return std::make_unique<JsonLinesSink>(output);
+    switch (format) {
+        case OutputFormat::kJsonLines:
+            return std::make_unique<JsonLinesSink>(output);
+        case OutputFormat::kDif:
+            return std::make_unique<DifPatchSink>(output);
+        case OutputFormat::k1337:
+            return std::make_unique<DebuggerPatchSink>(output);
+        case OutputFormat::kIps:
+            return std::make_unique<IpsPatchSink>(output);
+        case OutputFormat::kText:
+            break;
     }
     return std::make_unique<TextReportSink>(output, TextReportStyle{});
+}
+
+// A patch is written whole or not at all; dif is a text file (CR LF on Windows), the others are
+// written byte for byte.
+ReportOutput OutputFor(OutputFormat format, const std::string& path) {
+    switch (format) {
+        case OutputFormat::kText:
+            return ReportOutput::ToFile(path, false);
+        case OutputFormat::kJsonLines:
+            return ReportOutput::ToFile(path, true);
+        case OutputFormat::kDif:
+            return ReportOutput::ToNewFile(path, false);
+        case OutputFormat::k1337:
+        case OutputFormat::kIps:
+            break;
+    }
+    return ReportOutput::ToNewFile(path, true);
 }
 
 }  // namespace
@@ -57,13 +84,19 @@ int DiffApp::Run(std::span<const std::string> tokens, bool quoted, const DialogR
     }
     // An empty report path names no file: the comparison runs and writes nowhere.
     const std::string reportPath = line.hasThird ? line.third : "file.txt";
-    ReportOutput output = ReportOutput::ToFile(reportPath, options.format != OutputFormat::kText);
+    ReportOutput output = OutputFor(options.format, reportPath);
     const std::unique_ptr<RecordSink> sink = MakeSink(options.format, output);
     const ComparisonOutcome outcome = dialog.RunComparison(
         line.first.c_str(), line.second.c_str(), nullptr, sink.get(), ComparisonOptionsOf(options));
     if (!outcome.done) {
         messages.error = outcome.trouble.Line();
         return kFailed;
+    }
+    const bool byteList =
+        options.format == OutputFormat::kDif || options.format == OutputFormat::k1337;
+    if (byteList && outcome.lengthsDiffer) {
+        messages.note = line.second + ": the sizes differ; the patch holds the common " +
+                        std::to_string(outcome.compared) + " bytes";
     }
     return options.exitCode && !outcome.identical ? kDiffer : kDone;
 }

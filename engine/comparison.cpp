@@ -112,6 +112,8 @@ ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, cons
         return outcome;
     }
     outcome.began = true;
+    outcome.compared = facts.compared;
+    outcome.lengthsDiffer = facts.lengths[0] != facts.lengths[1];
 
     RecordMaker records(sink, facts, options);
     uint64_t base = 0;

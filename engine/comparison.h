@@ -31,6 +31,8 @@ struct ComparisonOutcome {
     bool began = false;
     // Done, complete, with no differing byte, both files ending at the same place in the range.
     bool identical = false;
+    uint64_t compared = 0;       // positions in both ranges
+    bool lengthsDiffer = false;  // the ranges end at different places
     Trouble trouble;  // why the run could not do its job
 };
 

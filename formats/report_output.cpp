@@ -16,23 +16,23 @@ bool ReportOutput::Open(const ComparisonFacts& facts, Trouble& trouble) {
         text_ = ReportText::Bounded(buffer, std::min(limit_ + 1, kReportBufferSize));
         return true;
     }
-    if (!path_.empty() && !file_.Open(path_.c_str(), binary_, facts.inputs, trouble)) {
+    if (!path_.empty() && !file_.Open(path_.c_str(), binary_, asNewFile_, facts.inputs, trouble)) {
         return false;
     }
     text_ = ReportText::Streamed(buffer, kReportBufferSize, file_.Stream());
     return true;
 }
 
-bool ReportOutput::Close(Trouble& trouble) {
+bool ReportOutput::Close(Trouble& trouble, bool keep) {
     if (limit_ > 0 || !text_.has_value()) {
         return true;
     }
     if (!text_->Flush()) {
         trouble.Set(path_, SystemReason(text_->WriteError()));
-        file_.Close(trouble);
+        file_.Close(trouble, false);
         return false;
     }
-    return file_.Close(trouble);
+    return file_.Close(trouble, keep);
 }
 
 }  // namespace tandrel

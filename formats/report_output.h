@@ -17,27 +17,33 @@ class ReportOutput {
     // Streamed to the file at path, created or truncated only once both inputs are open; an
     // empty path names no file (the text is dropped). Binary: no line-end translation.
     static ReportOutput ToFile(std::string path, bool binary) {
-        return ReportOutput(std::move(path), binary, 0);
+        return ReportOutput(std::move(path), binary, false, 0);
+    }
+    // Streamed to a new file beside path, which takes path's place only when the output is kept
+    // (a patch written whole); standard output, a device or a FIFO is written as it is.
+    static ReportOutput ToNewFile(std::string path, bool binary) {
+        return ReportOutput(std::move(path), binary, true, 0);
     }
     // Kept whole, at most limit characters: what does not fit is cut, and the comparison stops.
-    static ReportOutput ToText(size_t limit) { return ReportOutput("", false, limit); }
+    static ReportOutput ToText(size_t limit) { return ReportOutput("", false, false, limit); }
 
     // Opens the file, refusing one that is an input; false, with the reason, when it cannot be
     // had (nothing has then been written or cut).
     bool Open(const ComparisonFacts& facts, Trouble& trouble);
     ReportText& Text() { return *text_; }
     // Writes out what is left and closes the file; false, with the reason, when the text did not
-    // all reach it.
-    bool Close(Trouble& trouble);
+    // all reach it. A new file not kept is removed, and the path left as it was.
+    bool Close(Trouble& trouble, bool keep = true);
     // The whole text so far, zero-terminated, in the report buffer (a text kept whole).
     const char* WholeText() { return text_->Text(); }
 
   private:
-    ReportOutput(std::string path, bool binary, size_t limit)
-        : path_(std::move(path)), binary_(binary), limit_(limit) {}
+    ReportOutput(std::string path, bool binary, bool asNewFile, size_t limit)
+        : path_(std::move(path)), binary_(binary), asNewFile_(asNewFile), limit_(limit) {}
 
     std::string path_;
     bool binary_;
+    bool asNewFile_;
     size_t limit_;  // 0: streamed
     OutputFile file_;
     std::optional<ReportText> text_;

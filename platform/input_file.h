@@ -32,7 +32,7 @@ class InputFile {
     // Reads up to count bytes from offset into buffer and sets bytesRead to how many arrived;
     // fewer than count only at the end of the file. Returns false when the read fails, with
     // bytesRead 0. Reads are positional: nothing depends on a read position.
-    bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead);
+    bool ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) const;
 
   private:
     friend class MappedWindow;

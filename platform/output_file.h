@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string>
 
 #include "platform/input_file.h"
 #include "platform/trouble.h"
@@ -22,12 +23,14 @@ class OutputFile {
     // Opens path for writing, in text mode (line ends as the platform's text files have them) or
     // binary. "-" (Linux) and any path to the file open as standard output mean standard output,
     // written as the shell opened it. Refuses, with nothing truncated, a path that names one of
-    // the inputs, through links or other nodes of one device included.
-    bool Open(const char* path, bool binary, std::span<const InputFile* const> inputs,
-              Trouble& trouble);
+    // the inputs, through links or other nodes of one device included. asNewFile: a regular file
+    // at path (or none) is not touched; a new file beside it takes its place at Close.
+    bool Open(const char* path, bool binary, bool asNewFile,
+              std::span<const InputFile* const> inputs, Trouble& trouble);
     std::FILE* Stream() const { return stream_; }
-    // Flushes and closes; false, with the reason, when the result was not written whole.
-    bool Close(Trouble& trouble);
+    // Flushes and closes; false, with the reason, when the result was not written whole. A new
+    // file is flushed to the disk and renamed over the path when keep holds, else removed.
+    bool Close(Trouble& trouble, bool keep = true);
 
   private:
     // handle is a file descriptor, or a Win32 HANDLE.
@@ -36,6 +39,8 @@ class OutputFile {
     std::FILE* stream_ = nullptr;
     bool standardOutput_ = false;
     const char* path_ = "";
+    std::string target_;   // the path a new file takes the place of
+    std::string newFile_;  // the new file, until it is renamed or removed
 };
 
 }  // namespace tandrel

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 
 namespace tandrel {
 namespace {
+
+constexpr char kOverwrite[] = "names one of the inputs, which would be overwritten";
 
 // One file, whichever path led to it. Every node of a device stands for the device itself.
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -18,6 +22,13 @@ bool SameFile(const struct stat& a, const struct stat& b) {
         return a.st_rdev == b.st_rdev;
     }
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The file a link at path points to, so that a new file takes the place of the file and the link
+// stays; the path itself when it is no link or its file cannot be found.
+std::string ResolvedPath(const char* path) {
+    char resolved[PATH_MAX];
+    return ::realpath(path, resolved) != nullptr ? std::string(resolved) : std::string(path);
 }
 
 }  // namespace
@@ -41,17 +52,19 @@ OutputFile::~OutputFile() {
     if (stream_ != nullptr && !standardOutput_) {
         std::fclose(stream_);
     }
+    if (!newFile_.empty()) {
+        ::unlink(newFile_.c_str());
+    }
 }
 
-bool OutputFile::Open(const char* path, bool, std::span<const InputFile* const> inputs,
-                      Trouble& trouble) {
+bool OutputFile::Open(const char* path, bool, bool asNewFile,
+                      std::span<const InputFile* const> inputs, Trouble& trouble) {
     path_ = path;
     struct stat named;
     struct stat output;
-    const bool isStdout = std::strcmp(path, "-") == 0 ||
-                          (::stat(path, &named) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
-                           SameFile(named, output));
-    if (isStdout) {
+    const bool exists = ::stat(path, &named) == 0;
+    if (std::strcmp(path, "-") == 0 ||
+        (exists && ::fstat(STDOUT_FILENO, &output) == 0 && SameFile(named, output))) {
         // Reopening it would truncate a file the shell opened for appending.
         if (NamesAnInput(STDOUT_FILENO, inputs)) {
             trouble.Set(path, "standard output is one of the inputs");
@@ -59,6 +72,39 @@ bool OutputFile::Open(const char* path, bool, std::span<const InputFile* const> 
         }
         stream_ = stdout;
         standardOutput_ = true;
+        return true;
+    }
+    if (asNewFile && (!exists || S_ISREG(named.st_mode))) {
+        // Opening a regular file to read does nothing to it; O_NONBLOCK covers a FIFO swapped in.
+        const int existing = exists ? ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+        const bool input = existing >= 0 && NamesAnInput(existing, inputs);
+        if (existing >= 0) {
+            ::close(existing);
+        }
+        if (input) {
+            trouble.Set(path, kOverwrite);
+            return false;
+        }
+        target_ = ResolvedPath(path);
+        const size_t slash = target_.rfind('/');
+        const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+        newFile_ = folder + "." + target_.substr(folder.size()) + ".tandrel-XXXXXX";
+        const int fd = ::mkostemp(newFile_.data(), O_CLOEXEC);
+        if (fd < 0) {
+            trouble.Set(path, SystemReason(errno));
+            newFile_.clear();
+            return false;
+        }
+        // The permissions the file had, or those a new file gets.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(fd, exists ? named.st_mode & 07777 : 0666 & ~mask);
+        stream_ = ::fdopen(fd, "w");
+        if (stream_ == nullptr) {
+            trouble.Set(path, SystemReason(errno));
+            ::close(fd);
+            return false;
+        }
         return true;
     }
     // Write-only, so a pipe or FIFO behaves as for any writer; not truncated until it is known
@@ -70,7 +116,7 @@ bool OutputFile::Open(const char* path, bool, std::span<const InputFile* const> 
     }
     if (NamesAnInput(fd, inputs)) {
         ::close(fd);
-        trouble.Set(path, "names one of the inputs, which would be overwritten");
+        trouble.Set(path, kOverwrite);
         return false;
     }
     struct stat info;
@@ -88,21 +134,36 @@ bool OutputFile::Open(const char* path, bool, std::span<const InputFile* const> 
     return true;
 }
 
-bool OutputFile::Close(Trouble& trouble) {
+bool OutputFile::Close(Trouble& trouble, bool keep) {
     if (stream_ == nullptr) {
         return true;
     }
     errno = 0;
-    const bool flushed = std::fflush(stream_) == 0;
-    const int error = errno;
-    const bool closed = standardOutput_ || std::fclose(stream_) == 0;
-    const int closeError = errno;
-    stream_ = nullptr;
-    if (!flushed || !closed) {
-        trouble.Set(path_, SystemReason(!flushed ? error : closeError));
-        return false;
+    bool ok = std::fflush(stream_) == 0;
+    int error = errno;
+    if (ok && !newFile_.empty() && keep && ::fsync(::fileno(stream_)) != 0) {
+        ok = false;
+        error = errno;
     }
-    return true;
+    if (!standardOutput_ && std::fclose(stream_) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    stream_ = nullptr;
+    if (!newFile_.empty()) {
+        if (ok && keep && ::rename(newFile_.c_str(), target_.c_str()) != 0) {
+            ok = false;
+            error = errno;
+        }
+        if (!ok || !keep) {
+            ::unlink(newFile_.c_str());
+        }
+        newFile_.clear();
+    }
+    if (!ok) {
+        trouble.Set(path_, SystemReason(error));
+    }
+    return ok;
 }
 
 }  // namespace tandrel

@@ -48,7 +48,7 @@ void InputFile::Close() {
     size_ = 0;
 }
 
-bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) {
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) const {
     bytesRead = 0;
     if (handle_ == kNoHandle) {
         return false;

@@ -4,19 +4,37 @@
 #include <io.h>
 #include <windows.h>
 
+#include <string>
+
 namespace tandrel {
 namespace {
+
+constexpr char kOverwrite[] = "names one of the inputs, which would be overwritten";
 
 HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
+// A stream over an open handle, as "w+" would open it: text mode storing "\n" as CR LF, or binary.
+std::FILE* StreamOf(HANDLE file, bool binary) {
+    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file),
+                                     _O_RDWR | (binary ? _O_BINARY : _O_TEXT));
+    if (fd < 0) {
+        ::CloseHandle(file);
+        return nullptr;
+    }
+    std::FILE* stream = ::_fdopen(fd, binary ? "w+b" : "w+t");
+    if (stream == nullptr) {
+        ::_close(fd);
+    }
+    return stream;
+}
+
 }  // namespace
 
 bool OutputFile::NamesAnInput(intptr_t handle, std::span<const InputFile* const> inputs) {
-    const HANDLE output = AsHandle(handle);
     BY_HANDLE_FILE_INFORMATION written;
-    if (!::GetFileInformationByHandle(output, &written)) {
+    if (!::GetFileInformationByHandle(AsHandle(handle), &written)) {
         return false;
     }
     for (const InputFile* input : inputs) {
@@ -37,13 +55,58 @@ OutputFile::~OutputFile() {
     if (stream_ != nullptr) {
         std::fclose(stream_);
     }
+    if (!newFile_.empty()) {
+        ::DeleteFileA(newFile_.c_str());
+    }
 }
 
-bool OutputFile::Open(const char* path, bool binary, std::span<const InputFile* const> inputs,
-                      Trouble& trouble) {
+bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
+                      std::span<const InputFile* const> inputs, Trouble& trouble) {
     path_ = path;
+    const DWORD attributes = ::GetFileAttributesA(path);
+    if (asNewFile &&
+        (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
+        // Opened for its identity only, past any sharing mode.
+        const HANDLE existing =
+            ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, 0, nullptr);
+        if (existing != INVALID_HANDLE_VALUE) {
+            const bool input = NamesAnInput(reinterpret_cast<intptr_t>(existing), inputs);
+            ::CloseHandle(existing);
+            if (input) {
+                trouble.Set(path, kOverwrite);
+                return false;
+            }
+        }
+        target_ = path;
+        const size_t slash = target_.find_last_of("\\/:");
+        const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+        // A name of its own, made anew until one is free.
+        HANDLE file = INVALID_HANDLE_VALUE;
+        for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+            const unsigned suffix = (::GetTickCount() ^ (::GetCurrentProcessId() << 12)) + attempt;
+            char tail[16];
+            ::wsprintfA(tail, "%06X", suffix & 0xFFFFFF);
+            newFile_ = folder + "." + target_.substr(folder.size()) + ".tandrel-" + tail;
+            file = ::CreateFileA(newFile_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) {
+                break;
+            }
+        }
+        stream_ = file != INVALID_HANDLE_VALUE ? StreamOf(file, binary) : nullptr;
+        if (stream_ == nullptr) {
+            if (file != INVALID_HANDLE_VALUE) {
+                ::DeleteFileA(newFile_.c_str());
+            }
+            newFile_.clear();
+            trouble.Set(path, "cannot be written");
+            return false;
+        }
+        return true;
+    }
     // The inputs are open with read sharing only, so opening one of them for writing fails here
-    // already; the identity check covers what sharing does not (a device, another volume's view).
+    // already; the identity check covers what sharing does not.
     const HANDLE file =
         ::CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -53,35 +116,44 @@ bool OutputFile::Open(const char* path, bool binary, std::span<const InputFile* 
     }
     if (NamesAnInput(reinterpret_cast<intptr_t>(file), inputs)) {
         ::CloseHandle(file);
-        trouble.Set(path, "names one of the inputs, which would be overwritten");
+        trouble.Set(path, kOverwrite);
         return false;
     }
-    // Opened as "w+" would open it: truncated, text mode storing "\n" as CR LF unless binary.
-    const int fd = ::SetEndOfFile(file)
-                       ? ::_open_osfhandle(reinterpret_cast<intptr_t>(file),
-                                           _O_RDWR | (binary ? _O_BINARY : _O_TEXT))
-                       : -1;
-    stream_ = fd >= 0 ? ::_fdopen(fd, binary ? "w+b" : "w+t") : nullptr;
+    if (!::SetEndOfFile(file)) {
+        ::CloseHandle(file);
+        trouble.Set(path, "cannot be opened for writing");
+        return false;
+    }
+    stream_ = StreamOf(file, binary);
     if (stream_ == nullptr) {
-        fd >= 0 ? ::_close(fd) : ::CloseHandle(file);
         trouble.Set(path, "cannot be opened for writing");
         return false;
     }
     return true;
 }
 
-bool OutputFile::Close(Trouble& trouble) {
+bool OutputFile::Close(Trouble& trouble, bool keep) {
     if (stream_ == nullptr) {
         return true;
     }
-    const bool flushed = std::fflush(stream_) == 0;
-    const bool closed = std::fclose(stream_) == 0;
-    stream_ = nullptr;
-    if (!flushed || !closed) {
-        trouble.Set(path_, "cannot be written whole");
-        return false;
+    bool ok = std::fflush(stream_) == 0;
+    if (ok && !newFile_.empty() && keep) {
+        ok = ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream_))));
     }
-    return true;
+    ok = std::fclose(stream_) == 0 && ok;
+    stream_ = nullptr;
+    if (!newFile_.empty()) {
+        ok = ok && (!keep || ::MoveFileExA(newFile_.c_str(), target_.c_str(),
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+        if (!ok || !keep) {
+            ::DeleteFileA(newFile_.c_str());
+        }
+        newFile_.clear();
+    }
+    if (!ok) {
+        trouble.Set(path_, "cannot be written whole");
+    }
+    return ok;
 }
 
 }  // namespace tandrel

@@ -1,0 +1,260 @@
+#include "formats/patch_sinks.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/file_system.h"
+
+namespace tandrel {
+namespace {
+
+// IPS offsets and sizes are 3 and 2 bytes; a record never starts at the offset that reads "EOF".
+constexpr uint64_t kIpsLimit = 0x1000000;
+constexpr size_t kIpsLongestRecord = 65535;
+constexpr uint64_t kIpsEofOffset = 0x454F46;
+
+constexpr char kUpperDigits[] = "0123456789ABCDEF";
+
+char* PutHex(char* out, uint64_t value, int digits) {
+    for (int k = digits - 1; k >= 0; --k) {
+        *out++ = kUpperDigits[(value >> (4 * k)) & 15];
+    }
+    return out;
+}
+
+char* PutByte(char* out, uint8_t value) {
+    out[0] = kUpperDigits[value >> 4];
+    out[1] = kUpperDigits[value & 15];
+    return out + 2;
+}
+
+// The file's name without its folders: copies of a patched file are often renamed, and the
+// folders say nothing where the patch is applied.
+const char* BaseName(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '/' || *p == kPathSeparator) {
+            name = p + 1;
+        }
+    }
+    return name;
+}
+
+std::string HexText(uint64_t value) {
+    char digits[16];
+    return "0x" + std::string(digits, FormatHex(digits, value));
+}
+
+// Writes lines of a byte each through room reserved for the whole run, or in parts for a run
+// longer than the text's buffer.
+template <typename Line>
+bool WriteLines(ReportText& text, size_t count, size_t lineLength, Line line) {
+    constexpr size_t kLinesAtOnce = 4096;
+    for (size_t done = 0; done < count;) {
+        const size_t now = std::min(count - done, kLinesAtOnce);
+        char* out = text.Reserve(now * lineLength);
+        if (out == nullptr) {
+            return false;
+        }
+        for (size_t k = done; k < done + now; ++k) {
+            out = line(out, k);
+        }
+        text.Commit(out);
+        done += now;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
+    if (!output_.Open(facts, trouble)) {
+        return false;
+    }
+    digits_ = facts.compared > 0 && facts.skips[0] + facts.compared - 1 > 0xFFFFFFFF ? 16 : 8;
+    ReportText& text = output_.Text();
+    text.Append("This difference file was created by Tandrel\n\n");
+    text.AppendText(BaseName(facts.paths[0]));
+    return text.Append("\n");
+}
+
+bool DifPatchSink::Record(const DiffRecord& record) {
+    // "OFFSET: OLD NEW\n"
+    return WriteLines(output_.Text(), record.length, digits_ + 9, [&](char* out, size_t k) {
+        out = PutHex(out, record.offset + k, digits_);
+        *out++ = ':';
+        *out++ = ' ';
+        out = PutByte(out, record.first[k]);
+        *out++ = ' ';
+        out = PutByte(out, record.second[k]);
+        *out++ = '\n';
+        return out;
+    });
+}
+
+bool DifPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
+    return output_.Close(trouble, summary.complete);
+}
+
+bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
+    if (facts.peImage == nullptr) {
+        trouble.Set(facts.paths[0], "is no PE image, and the 1337 format lists RVAs");
+        return false;
+    }
+    if (!output_.Open(facts, trouble)) {
+        return false;
+    }
+    image_ = facts.peImage;
+    path_ = facts.paths[0];
+    digits_ = image_->is64 ? 16 : 8;
+    ReportText& text = output_.Text();
+    text.Append(">");
+    text.AppendText(BaseName(facts.paths[0]));
+    return text.Append("\n");
+}
+
+bool DebuggerPatchSink::Record(const DiffRecord& record) {
+    // "RVA:OLD->NEW\n"
+    uint64_t missing = UINT64_MAX;
+    const bool written =
+        WriteLines(output_.Text(), record.length, digits_ + 8, [&](char* out, size_t k) {
+            const uint64_t offset = record.offset + k;
+            const uint32_t rva =
+                k == 0 ? record.rva : FileOffsetToRva(*image_, static_cast<uint32_t>(offset));
+            if (rva == 0 && missing == UINT64_MAX) {
+                missing = offset;
+            }
+            out = PutHex(out, rva, digits_);
+            *out++ = ':';
+            out = PutByte(out, record.first[k]);
+            *out++ = '-';
+            *out++ = '>';
+            out = PutByte(out, record.second[k]);
+            *out++ = '\n';
+            return out;
+        });
+    if (missing != UINT64_MAX) {
+        fault_.Set(path_, "the difference at offset " + HexText(missing) +
+                              " has no RVA: it lies in no section's raw data");
+        return false;
+    }
+    return written;
+}
+
+bool DebuggerPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
+    if (!fault_.Empty()) {
+        trouble.Set(fault_.file, fault_.reason);
+    }
+    return output_.Close(trouble, summary.complete && fault_.Empty()) && fault_.Empty();
+}
+
+bool IpsPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
+    if (!output_.Open(facts, trouble)) {
+        return false;
+    }
+    facts_ = &facts;
+    pending_.reserve(kIpsLongestRecord);
+    return output_.Text().Append("PATCH");
+}
+
+bool IpsPatchSink::Fail(uint64_t offset, const char* what) {
+    fault_.Set(facts_->paths[0], std::string(what) + " at offset " + HexText(offset) +
+                                     " lies at or past 16 MiB, where IPS cannot reach");
+    return false;
+}
+
+void IpsPatchSink::WritePending() {
+    if (pending_.empty()) {
+        return;
+    }
+    const uint8_t head[5] = {
+        static_cast<uint8_t>(pendingOffset_ >> 16), static_cast<uint8_t>(pendingOffset_ >> 8),
+        static_cast<uint8_t>(pendingOffset_), static_cast<uint8_t>(pending_.size() >> 8),
+        static_cast<uint8_t>(pending_.size())};
+    ReportText& text = output_.Text();
+    text.Append(reinterpret_cast<const char*>(head), sizeof head);
+    text.Append(reinterpret_cast<const char*>(pending_.data()), pending_.size());
+    pending_.clear();
+}
+
+bool IpsPatchSink::Add(uint64_t offset, const uint8_t* bytes, size_t count) {
+    if (count > 0 && offset + count > kIpsLimit) {
+        return Fail(std::max(offset, kIpsLimit), "a difference");
+    }
+    while (count > 0) {
+        const bool follows = !pending_.empty() && pendingOffset_ + pending_.size() == offset;
+        if (!follows || pending_.size() == kIpsLongestRecord) {
+            const bool full = follows;
+            WritePending();
+            pendingOffset_ = offset;
+            if (offset == kIpsEofOffset) {
+                // Starts a byte earlier, with the byte the file has there once patched: the
+                // last byte of the record just written, or the first file's own byte, which is
+                // equal to the second's or outside the compared range.
+                uint8_t before = 0;
+                size_t got = 0;
+                if (full) {
+                    before = bytes[-1];
+                } else if (!facts_->inputs[0]->ReadAt(offset - 1, &before, 1, got) || got != 1) {
+                    fault_.Set(facts_->paths[0], "cannot be read");
+                    return false;
+                }
+                pendingOffset_ = offset - 1;
+                pending_.push_back(before);
+            }
+        }
+        const size_t take = std::min(count, kIpsLongestRecord - pending_.size());
+        pending_.insert(pending_.end(), bytes, bytes + take);
+        offset += take;
+        bytes += take;
+        count -= take;
+    }
+    return true;
+}
+
+bool IpsPatchSink::Record(const DiffRecord& record) {
+    return Add(record.offset, record.second, record.length);
+}
+
+bool IpsPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
+    const ComparisonFacts& facts = *facts_;
+    // The second file's tail past the first file's end, or the size it is cut to: only where
+    // both compared ranges reach their file's end, so the patch turns one file into the other.
+    const uint64_t firstEnd = facts.skips[0] + facts.lengths[0];
+    const uint64_t secondEnd = facts.skips[1] + facts.lengths[1];
+    const bool toTheEnds = firstEnd == facts.sizes[0] && secondEnd == facts.sizes[1];
+    bool ok = fault_.Empty() && summary.complete;
+    if (ok && toTheEnds && facts.lengths[1] > facts.lengths[0]) {
+        uint8_t piece[4096];
+        for (uint64_t at = facts.skips[1] + facts.lengths[0]; ok && at < secondEnd;) {
+            size_t got = 0;
+            const auto ask = static_cast<size_t>(std::min<uint64_t>(sizeof piece, secondEnd - at));
+            if (!facts.inputs[1]->ReadAt(at, piece, ask, got) || got != ask) {
+                fault_.Set(facts.paths[1], "cannot be read");
+                ok = false;
+                break;
+            }
+            ok = Add(firstEnd + (at - facts.skips[1] - facts.lengths[0]), piece, got);
+            at += got;
+        }
+    }
+    WritePending();
+    const uint64_t truncation = facts.skips[0] + facts.lengths[1];
+    const bool shorter = toTheEnds && facts.lengths[1] < facts.lengths[0];
+    if (ok && shorter && truncation >= kIpsLimit) {
+        ok = Fail(truncation, "the truncation");
+    }
+    output_.Text().Append("EOF");
+    if (ok && shorter) {
+        const uint8_t size[3] = {static_cast<uint8_t>(truncation >> 16),
+                                 static_cast<uint8_t>(truncation >> 8),
+                                 static_cast<uint8_t>(truncation)};
+        output_.Text().Append(reinterpret_cast<const char*>(size), sizeof size);
+    }
+    if (!fault_.Empty()) {
+        trouble.Set(fault_.file, fault_.reason);
+    }
+    return output_.Close(trouble, ok) && ok;
+}
+
+}  // namespace tandrel
