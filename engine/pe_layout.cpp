@@ -389,9 +389,9 @@ void PeLayout::BuildNoise() {
         if (begin >= end) {
             return;
         }
-        const auto [it, added] =
-            indexes.try_emplace(std::string(name.View()), static_cast<uint32_t>(names_.size()));
-        if (added) {
+        auto it = indexes.find(name.View());
+        if (it == indexes.end()) {
+            it = indexes.emplace(name.View(), static_cast<uint32_t>(names_.size())).first;
             names_.emplace_back(name.View());
         }
         noise_.push_back({begin, end, it->second});
