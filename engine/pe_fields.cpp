@@ -161,6 +161,26 @@ constexpr PeField kResourceTableFields[] = {
     {8, kRest, nullptr, false},
 };
 
+// Each table covers its record byte by byte, in order.
+constexpr bool Covers(std::span<const PeField> fields, uint32_t recordSize) {
+    uint32_t at = 0;
+    for (const PeField& field : fields) {
+        if (field.offset != at) {
+            return false;
+        }
+        at = field.size == kRest ? recordSize : at + field.size;
+    }
+    return at == recordSize;
+}
+static_assert(Covers(kDosHeaderFields, kPeDosHeaderSize));
+static_assert(Covers(kFileHeaderFields, kPeFileHeaderSize));
+static_assert(Covers(kOptionalHeader32Fields, kPeOptionalHeader32Size));
+static_assert(Covers(kOptionalHeader64Fields, kPeOptionalHeader64Size));
+static_assert(Covers(kDataDirectoryFields, kPeDataDirectoryEntrySize));
+static_assert(Covers(kSectionHeaderFields, kPeSectionHeaderSize));
+static_assert(Covers(kDebugDirectoryFields, kPeDebugDirectorySize));
+static_assert(Covers(kExportDirectoryFields, kPeExportDirectorySize));
+
 constexpr size_t Length(const char* text) {
     return std::char_traits<char>::length(text);
 }

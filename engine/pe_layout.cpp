@@ -244,7 +244,7 @@ void PeLayout::Reading::ReadDebug() {
 void PeLayout::Reading::PlaceCodeView(uint32_t offset, uint32_t size) {
     uint8_t signature[4];
     if (offset == 0 || size < sizeof signature || size > kMaxCodeViewSize ||
-        !claims_.IsFree(offset, uint64_t{offset} + size) ||
+        !source_.Inside(offset, size) || !claims_.IsFree(offset, uint64_t{offset} + size) ||
         !source_.Read(offset, signature, sizeof signature)) {
         return;
     }

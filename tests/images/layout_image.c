@@ -1,3 +1,2 @@
-// With no C runtime the linker's default entry is mainCRTStartup.
-__declspec(dllexport) int Answer(void) { return 42; }
-int mainCRTStartup(void) { return Answer(); }
+// Linked without a C runtime: the exported function is the entry the linker looks for by default.
+__declspec(dllexport) int mainCRTStartup(void) { return 42; }
