@@ -381,8 +381,8 @@ PeName PeLayout::SectionAt(uint64_t offset) const {
     return found.Append({name.text, name.size});
 }
 
-// Walks the records of each placed span whose structure has noise fields: a few dozen at most,
-// since the debug directory is bounded and the data directory has 16 entries.
+// Walks the records of each span whose structure has noise fields; only the debug directory (at
+// most 256 entries) and the data directory (16) hold more than one record.
 void PeLayout::BuildNoise() {
     std::map<std::string, uint32_t, std::less<>> indexes;
     auto add = [&](uint64_t begin, uint64_t end, const PeName& name) {
