@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
@@ -20,6 +21,7 @@ struct PeBuilder {
     std::optional<uint16_t> numberOfSections;      // by default the count of Section() calls
     std::optional<size_t> fileSize;  // by default the end of the last raw data or the headers
     std::vector<uint32_t> sections;  // virtualAddress, sizeOfRawData, pointerToRawData each
+    std::vector<std::pair<uint32_t, uint32_t>> words;  // offset, 32-bit value: written last
 
     PeBuilder& Section(uint32_t virtualAddress, uint32_t sizeOfRawData, uint32_t pointerToRawData) {
         sections.insert(sections.end(), {virtualAddress, sizeOfRawData, pointerToRawData});
@@ -61,6 +63,9 @@ struct PeBuilder {
             for (int field = 0; field < 3; ++field) {
                 put(tableStart + 40 * int64_t(k) + 12 + 4 * field, sections[3 * k + field], 4);
             }
+        }
+        for (const auto& [at, value] : words) {
+            put(at, value, 4);
         }
         return bytes;
     }
