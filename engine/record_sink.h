@@ -4,14 +4,14 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "engine/pe_image.h"
 #include "platform/input_file.h"
 #include "platform/trouble.h"
 
 namespace tandrel {
-
-class PeLayout;
 
 struct ComparisonFacts {
     const char* paths[2];
@@ -23,6 +23,7 @@ struct ComparisonFacts {
     const PeImageInfo* peImage;
     // The open inputs: a sink writing a file refuses one that is an input.
     const InputFile* inputs[2];
+    // The facts live until the sink's End returns.
 };
 
 struct DiffRecord {
@@ -33,9 +34,10 @@ struct DiffRecord {
     const uint8_t* second;
     uint32_t rva;  // 0 when the offset lies in no section's raw data (or the file is no image)
     uint64_t va;   // the image base plus rva, 32-bit wrapping for PE32
-    // Where the run starts in the image, when asked for: null outside every section or field.
-    const char* section;
-    const char* field;
+    // Where the run starts in the image, when asked for: none outside every section or field.
+    // A section's name is spelt as its table entry has it, whatever bytes those are.
+    std::optional<std::string_view> section;
+    std::optional<std::string_view> field;
 };
 
 struct ComparisonSummary {

@@ -53,9 +53,9 @@ void AppendHexString(ReportText& text, uint64_t value) {
     text.Append("\"");
 }
 
-void AppendNameOrNull(ReportText& text, const char* name) {
-    if (name != nullptr) {
-        AppendJsonString(text, name);
+void AppendNameOrNull(ReportText& text, const std::optional<std::string_view>& name) {
+    if (name) {
+        AppendJsonString(text, *name);
     } else {
         text.Append("null");
     }
@@ -71,7 +71,7 @@ void AppendBool(ReportText& text, bool value) {
 
 void AppendFile(ReportText& text, const char* path, uint64_t size) {
     text.Append("{\"path\":");
-    AppendJsonString(text, PathAsUtf8(path).c_str());
+    AppendJsonString(text, PathAsUtf8(path));
     text.Append(",\"size\":");
     text.AppendDecimal(size);
     text.Append("}");
@@ -79,9 +79,9 @@ void AppendFile(ReportText& text, const char* path, uint64_t size) {
 
 }  // namespace
 
-void AppendJsonString(ReportText& text, const char* value) {
-    const auto* p = reinterpret_cast<const unsigned char*>(value);
-    size_t left = std::strlen(value);
+void AppendJsonString(ReportText& text, std::string_view value) {
+    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
+    size_t left = value.size();
     text.Append("\"");
     while (left > 0) {
         const unsigned char byte = *p;
@@ -89,7 +89,7 @@ void AppendJsonString(ReportText& text, const char* value) {
         if (byte == '"' || byte == '\\') {
             const char escape[2] = {'\\', static_cast<char>(byte)};
             text.Append(escape, 2);
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (byte < 0x20) {
             AppendEscapedByte(text, byte);
         } else if (byte < 0x80) {
             text.Append(reinterpret_cast<const char*>(p), 1);

@@ -2,6 +2,8 @@
 // one "run" line a record, and a "summary" line, each with its keys in a fixed order.
 #pragma once
 
+#include <string_view>
+
 #include "engine/record_sink.h"
 #include "formats/report_output.h"
 
@@ -22,6 +24,6 @@ class JsonLinesSink : public RecordSink {
 
 // Appends text as a JSON string, quotes included: valid UTF-8 as it is, every byte that is not
 // part of a valid UTF-8 sequence as \u00XX of its value, control characters escaped.
-void AppendJsonString(ReportText& text, const char* value);
+void AppendJsonString(ReportText& text, std::string_view value);
 
 }  // namespace tandrel

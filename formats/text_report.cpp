@@ -168,9 +168,11 @@ bool TextReportSink::End(const ComparisonSummary& summary, Trouble& trouble) {
         } else {
             text.Append("Build noise set aside: ");
             text.AppendDecimal(summary.ignoredBytes);
-            text.Append(" differing bytes in ");
+            text.AppendText(summary.ignoredBytes == 1 ? " differing byte in "
+                                                      : " differing bytes in ");
             text.AppendDecimal(summary.ignoredFields);
-            text.Append(" fields (--ignore-pe-noise).");
+            text.AppendText(summary.ignoredFields == 1 ? " field (--ignore-pe-noise)."
+                                                       : " fields (--ignore-pe-noise).");
         }
         AppendLineEnd();
     }
