@@ -4,9 +4,9 @@
 #include <grp.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <deque>
 #include <vector>
 
 namespace tandrel {
@@ -15,17 +15,17 @@ namespace {
 // As many links as the kernel follows in one lookup.
 constexpr int kMaxLinks = 40;
 
-// The names of path's components in order, without empty ones and ".".
-std::deque<std::string> Components(const std::string& path) {
-    std::deque<std::string> names;
-    for (size_t start = 0, end; start <= path.size(); start = end + 1) {
-        end = path.find('/', start);
-        end = end == std::string::npos ? path.size() : end;
-        if (end > start && path.compare(start, end - start, ".") != 0) {
-            names.push_back(path.substr(start, end - start));
+// Takes the first component off rest, skipping empty ones and "."; empty when none is left.
+std::string TakeComponent(std::string& rest) {
+    while (!rest.empty()) {
+        const size_t end = std::min(rest.find('/'), rest.size());
+        std::string name = rest.substr(0, end);
+        rest.erase(0, end + 1);
+        if (!name.empty() && name != ".") {
+            return name;
         }
     }
-    return names;
+    return {};
 }
 
 std::string OwnerFault(const struct stat& status, const std::string& subject) {
@@ -84,10 +84,11 @@ UniqueFd OpenTrustedFile(const std::string& path, Trouble& trouble) {
     if (std::string fault = Fault(status, "folder / is "); !fault.empty()) {
         return refuse(fault);
     }
-    std::deque<std::string> names = Components(path);
-    for (int links = 0; !names.empty();) {
-        const std::string name = std::move(names.front());
-        names.pop_front();
+    std::string rest = path;
+    int links = 0;
+    for (std::string name = TakeComponent(rest); !name.empty(); name = TakeComponent(rest)) {
+        std::string after = rest;
+        const bool last = TakeComponent(after).empty();
         if (name == "..") {
             if (folders.size() > 1) {
                 folders.pop_back();
@@ -116,9 +117,8 @@ UniqueFd OpenTrustedFile(const std::string& path, Trouble& trouble) {
             if (target[0] == '/') {
                 folders.erase(folders.begin() + 1, folders.end());
             }
-            const std::deque<std::string> parts = Components(std::string(target, size_t(length)));
-            names.insert(names.begin(), parts.begin(), parts.end());
-        } else if (!names.empty()) {
+            rest = std::string(target, size_t(length)) + "/" + rest;
+        } else if (!last) {
             if (!S_ISDIR(status.st_mode)) {
                 return refuse(shown + " is not a folder");
             }
