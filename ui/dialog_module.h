@@ -1,19 +1,17 @@
 // On Linux the dialog lives in a module of its own, which the program loads only to show it: a
-// headless run maps no toolkit library.
+// headless run maps no toolkit library. Nothing but C values crosses between the two: the module
+// carries its own engine, DiffDialog and C++ runtime, and the program's are other copies.
 #pragma once
 
-namespace tandrel {
-class DiffDialog;
-}
+#include "tandrel_version.h"
 
-#define TANDREL_DIALOG_MODULE_EXPORT __attribute__((visibility("default")))
+// The entry's symbol carries the program's version, so a module of another version is refused.
+#define TANDREL_DIALOG_ENTRY "TandrelRunDialog_" TANDREL_VERSION_SYMBOL
 
-// The module's one entry, found by this name: shows the main dialog for dialog until it ends and
-// returns the exit status (0, or 1 when the window system cannot start). The module calls the
-// dialog's handlers in the program, which exports them.
-extern "C" int TandrelRunDialog(int argc, char** argv, tandrel::DiffDialog& dialog);
+// The module's one entry: shows the main dialog until it ends and returns the exit status (0, or
+// 1 when the window system cannot start, with one line on standard error). argv is the program's.
+extern "C" int TandrelRunDialog(int argc, char** argv) __asm__(TANDREL_DIALOG_ENTRY);
 
 namespace tandrel {
-inline constexpr char kDialogModuleEntry[] = "TandrelRunDialog";
 using DialogModuleEntry = decltype(&TandrelRunDialog);
 }  // namespace tandrel

@@ -158,7 +158,6 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
          "tandrel: /dev/stdout: standard output is one of the inputs",
          {},
          "a.bin"},
-        {{"a.bin"}, 1, ""},  // the dialog, which has no display here
         // Options, before the files or among them; "--" ends them.
         {{"--", "a.bin", "b.bin"}, 0, "", {{"file.txt", Example("a.bin", "b.bin")}}},
         {{"-h", "a.bin", "b.bin"}, 0, "Usage: tandrel [OPTION]... FIRST SECOND [REPORT]\n"},

@@ -2,6 +2,7 @@
 // dialog.
 #include <QApplication>
 #include <QtGlobal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "ui/dialog_module.h"
@@ -10,17 +11,18 @@
 namespace {
 
 // Qt would print its complaint and abort when it finds no usable platform; while it starts, its
-// messages are dropped and a fatal one ends the process with status 1.
-void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString&) {
+// messages are dropped and a fatal one ends the process with status 1, told on one line.
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type == QtFatalMsg) {
+        std::fprintf(stderr, "tandrel: cannot open the dialog: %s\n",
+                     message.simplified().toLocal8Bit().constData());
         std::_Exit(1);
     }
 }
 
 }  // namespace
 
-extern "C" TANDREL_DIALOG_MODULE_EXPORT int TandrelRunDialog(int argc, char** argv,
-                                                             tandrel::DiffDialog& dialog) {
+extern "C" __attribute__((visibility("default"))) int TandrelRunDialog(int argc, char** argv) {
     // Qt is given the program name only: the one token the dialog run may have is a file name,
     // never an option for Qt.
     static char fallbackName[] = "tandrel";
@@ -31,6 +33,7 @@ extern "C" TANDREL_DIALOG_MODULE_EXPORT int TandrelRunDialog(int argc, char** ar
     qInstallMessageHandler(previous);
     // Ties the window to the installed menu entry, whose icon and name the desktop shows.
     QGuiApplication::setDesktopFileName("io.github.tandrel.tandrel");
+    tandrel::DiffDialog dialog;
     tandrel::QtMainDialog window(dialog);
     window.exec();
     return 0;
