@@ -1,7 +1,9 @@
-// A file opened for sequential reading, shared for reading only, so that no other program can
-// write to it while a comparison reads it.
+// A file opened for sequential reading. On Windows it is shared for reading only, so that no
+// other program can write to it while a comparison reads it; on Linux, where nothing stops a
+// writer, it is watched for changes instead.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,6 +28,14 @@ class InputFile {
     // The size now, which on Linux another program may have changed since the file was opened;
     // false when it cannot be had.
     bool CurrentSize(uint64_t& size) const;
+    // False once the file may have changed since it was opened: written, cut, grown, its times,
+    // permissions or links set, renamed; anything that moves its status-change time (Linux;
+    // always true on Windows, which shares it for reading only). A write that leaves size and
+    // times as they were (within one tick of a coarse file clock) is seen through a watch set
+    // before the file was sized (inotify); where none can be had (the per-user limits), size and
+    // times alone tell. Not seen: a write to a block device through another node, a partition
+    // or a file system mounted from it.
+    bool UnchangedSinceOpen();
 
     // Reads up to count bytes at the current position into buffer and sets bytesRead to how
     // many arrived; fewer than count only at the end of the file. Returns false when the read
@@ -40,6 +50,12 @@ class InputFile {
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
     uint64_t size_ = 0;
+    // Linux: an inotify descriptor watching the file, or -1 without one; the modification and
+    // status-change times at opening, each as seconds and nanoseconds; whether a change was
+    // seen, which holds once seen.
+    int watch_ = -1;
+    std::array<int64_t, 4> times_ = {};
+    bool changed_ = false;
 };
 
 }  // namespace tandrel

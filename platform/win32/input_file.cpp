@@ -78,6 +78,11 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     return true;
 }
 
+// Shared for reading only, the file cannot change while it is open.
+bool InputFile::UnchangedSinceOpen() {
+    return true;
+}
+
 bool InputFile::Seek(uint64_t offset) {
     LARGE_INTEGER distance;
     distance.QuadPart = static_cast<LONGLONG>(offset);
