@@ -105,7 +105,9 @@ bool ChunkPair::ReadChunk() {
             }
         }
     }
-    if (!ReadPieces(target, firstChunk)) {
+    // A file that changed while it was read may have shown bytes it never held together.
+    if (!ReadPieces(target, firstChunk) || !files_[0].UnchangedSinceOpen() ||
+        !files_[1].UnchangedSinceOpen()) {
         segmentCount_ = 0;
         compareLength_ = 0;
         return false;
@@ -218,8 +220,10 @@ bool ChunkPair::CompareWindows(bool firstChunk) {
                        sizes_[0],
                        false};
     bool intact = RunGuardedRead(ScanWindows, &scan);
-    // A file cut short under its window may have shown zeros for bytes it no longer holds.
-    intact = intact && windows_[0].IsBacked(files_[0]) && windows_[1].IsBacked(files_[1]);
+    // A file cut short under its window may have shown zeros for bytes it no longer holds; one
+    // that changed in any other way, bytes it never held together.
+    intact = intact && windows_[0].IsBacked(files_[0]) && windows_[1].IsBacked(files_[1]) &&
+             files_[0].UnchangedSinceOpen() && files_[1].UnchangedSinceOpen();
     windows_[0].Unmap();
     windows_[1].Unmap();
     segmentCount_ = intact ? scan.segmentCount : 0;
