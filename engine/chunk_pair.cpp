@@ -209,7 +209,6 @@ bool ChunkPair::CompareWindows(Trouble& trouble) {
                        segments_.data(),
                        0};
     const bool finished = RunGuardedRead(ScanWindows, &scan);
-    // A file cut short under its window may have shown zeros for bytes it no longer holds.
     const int changed = ChangedFile();
     windows_[0].Unmap();
     windows_[1].Unmap();
@@ -223,9 +222,11 @@ bool ChunkPair::CompareWindows(Trouble& trouble) {
     return true;
 }
 
-int ChunkPair::ChangedFile() const {
+int ChunkPair::ChangedFile() {
     for (int k = 0; k < 2; ++k) {
-        if (!windows_[k].IsBacked(files_[k])) {
+        // A file cut short under its window may have shown zeros for bytes it no longer holds;
+        // one that changed in any other way, bytes it never held together.
+        if (!windows_[k].IsBacked(files_[k]) || !files_[k].UnchangedSinceOpen()) {
             return k;
         }
     }

@@ -36,7 +36,8 @@ class ChunkPair {
     ChunkPair();
 
     // Opens both files and takes their sizes; false, with the reason, when either cannot be
-    // opened or a buffer cannot be had. Neither file is read past the size it had here.
+    // opened or a buffer cannot be had. Neither file is read past the size it had here, and a
+    // change to either from here on voids the chunk it is seen in.
     bool Open(const char* firstPath, const char* secondPath, const CompareRange& range,
               Trouble& trouble);
 
@@ -84,7 +85,7 @@ class ChunkPair {
     bool ReadPieces(size_t count, Trouble& trouble);
     // The file whose bytes cannot be trusted for the chunk just compared: cut short under its
     // window, or changed; -1 when both are as they were.
-    int ChangedFile() const;
+    int ChangedFile();
 
     InputFile files_[2];
     const char* paths_[2] = {"", ""};

@@ -1,7 +1,9 @@
-// A file opened for sequential reading, shared for reading only, so that no other program can
-// write to it while a comparison reads it.
+// A file opened for reading. On Windows it is shared for reading only, so that no
+// other program can write to it while a comparison reads it; on Linux, where nothing stops a
+// writer, it is watched for changes instead.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -28,6 +30,10 @@ class InputFile {
     // The size now, which on Linux another program may have changed since the file was opened;
     // false when it cannot be had.
     bool CurrentSize(uint64_t& size) const;
+    // False once the file may have changed since it was opened (Linux; Windows shares it for
+    // reading only): an inotify watch set before it was sized, then size and times, which alone
+    // tell where no watch can be had. A write to a block device through another node is not seen.
+    bool UnchangedSinceOpen();
 
     // Reads up to count bytes from offset into buffer and sets bytesRead to how many arrived;
     // fewer than count only at the end of the file. Returns false when the read fails, with
@@ -41,6 +47,11 @@ class InputFile {
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
     uint64_t size_ = 0;
+    // Linux: the inotify descriptor watching the file (-1: none), the modification and change
+    // times at opening (seconds, nanoseconds), and whether a change was seen.
+    int watch_ = -1;
+    std::array<int64_t, 4> times_ = {};
+    bool changed_ = false;
 };
 
 }  // namespace tandrel

@@ -2,11 +2,14 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
+#include <climits>
 
 namespace tandrel {
 namespace {
@@ -24,8 +27,7 @@ bool SizeOf(int fd, const struct stat& info, uint64_t& size) {
 // character device or a socket has none (fstat says 0), so comparing one would look like
 // comparing an empty file. A regular file of size 0 that yields a byte is a pseudo-file (as in
 // /proc) whose size says nothing of its content.
-bool QuerySize(int fd, uint64_t& size) {
-    struct stat info;
+bool QuerySize(int fd, struct stat& info, uint64_t& size) {
     if (::fstat(fd, &info) != 0 || !SizeOf(fd, info, size)) {
         return false;
     }
@@ -34,6 +36,40 @@ bool QuerySize(int fd, uint64_t& size) {
 }
 
 constexpr char kNotAFile[] = "not a regular file or block device with a size its content keeps to";
+
+// Everything that sets a file's status-change time: a write, a cut or a growth, times,
+// attributes, links and renames.
+constexpr uint32_t kChangeEvents = IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF;
+
+// A non-blocking inotify descriptor that gets an event for each change to the open file fd, or
+// -1 when none can be had (the per-user limits on instances and watches). /proc/self/fd/N names
+// the opened file itself, whatever its path names by now. Without /proc the path is watched,
+// and moved tells that it no longer named the opened file once the watch was set.
+int WatchOpenFile(int fd, const char* path, bool& moved) {
+    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (watch < 0) {
+        return -1;
+    }
+    char self[32] = "/proc/self/fd/";
+    constexpr size_t kPrefix = sizeof("/proc/self/fd/") - 1;
+    *std::to_chars(self + kPrefix, self + sizeof(self) - 1, fd).ptr = '\0';
+    if (::inotify_add_watch(watch, self, kChangeEvents) >= 0) {
+        return watch;
+    }
+    if (::inotify_add_watch(watch, path, kChangeEvents) >= 0) {
+        struct stat opened;
+        struct stat named;
+        moved = ::fstat(fd, &opened) != 0 || ::stat(path, &named) != 0 ||
+                opened.st_dev != named.st_dev || opened.st_ino != named.st_ino;
+        return watch;
+    }
+    ::close(watch);
+    return -1;
+}
+
+std::array<int64_t, 4> TimesOf(const struct stat& info) {
+    return {info.st_mtim.tv_sec, info.st_mtim.tv_nsec, info.st_ctim.tv_sec, info.st_ctim.tv_nsec};
+}
 
 }  // namespace
 
@@ -61,13 +97,16 @@ bool InputFile::Open(const char* path, Trouble& trouble) {
         trouble.Set(path, SystemReason(errno));
         return false;
     }
-    if (!QuerySize(fd, size_)) {
+    handle_ = fd;
+    // Watched before it is sized, so that no change can fall between the two unseen.
+    watch_ = WatchOpenFile(fd, path, changed_);
+    if (!QuerySize(fd, info, size_)) {
         trouble.Set(path, kNotAFile);
-        ::close(fd);
+        Close();
         return false;
     }
+    times_ = TimesOf(info);
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    handle_ = fd;
     return true;
 }
 
@@ -76,7 +115,13 @@ void InputFile::Close() {
         ::close(static_cast<int>(handle_));
         handle_ = kNoHandle;
     }
+    if (watch_ >= 0) {
+        ::close(watch_);
+        watch_ = -1;
+    }
     size_ = 0;
+    times_ = {};
+    changed_ = false;
 }
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t count, size_t& bytesRead) const {
@@ -108,6 +153,19 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     struct stat info;
     const auto fd = static_cast<int>(handle_);
     return handle_ != kNoHandle && ::fstat(fd, &info) == 0 && SizeOf(fd, info, size);
+}
+
+bool InputFile::UnchangedSinceOpen() {
+    // Any event is a change, whatever it says; once one is seen, the queue is read no more.
+    alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
+    changed_ = changed_ || handle_ == kNoHandle ||
+               (watch_ >= 0 && (::read(watch_, events, sizeof(events)) >= 0 || errno != EAGAIN));
+    struct stat info;
+    uint64_t size = 0;
+    changed_ = changed_ || ::fstat(static_cast<int>(handle_), &info) != 0 ||
+               !SizeOf(static_cast<int>(handle_), info, size) || size != size_ ||
+               TimesOf(info) != times_;
+    return !changed_;
 }
 
 }  // namespace tandrel

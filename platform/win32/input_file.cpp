@@ -87,4 +87,9 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     return true;
 }
 
+// Shared for reading only, the file cannot change while it is open.
+bool InputFile::UnchangedSinceOpen() {
+    return true;
+}
+
 }  // namespace tandrel

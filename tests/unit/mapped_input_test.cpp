@@ -1,5 +1,6 @@
 // Linux inputs read through mapped windows: a file that cannot be mapped is read instead, with
-// the same report; a file truncated while mapped ends the comparison with whole records.
+// the same report; a file that changes while compared, mapped or read, voids that chunk and ends
+// the comparison with the whole records of the chunks before.
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
@@ -16,7 +17,7 @@ namespace {
 
 struct Case {
     int refuseCall;         // the mapping to refuse, counted from 1; 0 for none
-    const char* truncated;  // the file cut to toSize around mapping number cutCall
+    const char* truncated;  // the file resized to toSize around mapping number cutCall
     int cutCall;            // counted from 1: a's and b's first windows, then a's and b's last
     bool beforeMap;         // cut just before that window is mapped, or just after
     uint64_t toSize;
@@ -44,22 +45,24 @@ void EarlierBusHandler(int) {
     std::signal(SIGBUS, SIG_DFL);
 }
 
-TEST(MappedInput, RefusedMappingsReadAndTruncationsEndWithWholeRecords) {
+TEST(MappedInput, RefusedMappingsReadAndChangesVoidTheirChunk) {
     const std::vector<Case> cases = {
         {0, nullptr, 0, false, 0, {"0", "FFFFFF", "1000001"}, true},  // mapped
         {1, nullptr, 0, false, 0, {"0", "FFFFFF", "1000001"}, true},  // first file read
         {2, nullptr, 0, false, 0, {"0", "FFFFFF", "1000001"}, true},  // second file read
         {3, nullptr, 0, false, 0, {"0", "FFFFFF", "1000001"}, true},  // refused past the start
         {0, "a.bin", 3, false, 16781312, {"0", "FFFFFF"}, false},     // cut under it
-        {0, "b.bin", 3, true, 16781312, {"0", "FFFFFF", "1000001"}, false},  // shrank
-        {0, "a.bin", 1, false, 4096, {}, false},                             // first chunk cut
+        {0, "b.bin", 3, true, 16781312, {"0", "FFFFFF"}, false},      // shrank
+        {0, "a.bin", 1, false, 4096, {}, false},                      // first chunk cut
         // Cut by a few bytes: the last page still maps, and must not show zeros for them.
         {0, "a.bin", 4, false, 16842747, {"0", "FFFFFF"}, false},
         {0, "b.bin", 4, false, 16842747, {"0", "FFFFFF"}, false},
         {0, "a.bin", 2, false, 16777211, {}, false},
         {0, "b.bin", 4, false, 16777211, {"0", "FFFFFF"}, false},
-        // Grown: compared up to the size it had when opened.
-        {0, "a.bin", 1, false, 16842752 + 4096, {"0", "FFFFFF", "1000001"}, true},
+        {0, "a.bin", 3, false, 16842752 + 4096, {"0", "FFFFFF"}, false},  // grown
+        // Resized to the size it has: not a byte changed, yet it was written to.
+        {0, "a.bin", 3, false, 16842752, {"0", "FFFFFF"}, false},  // while mapped
+        {3, "b.bin", 3, true, 16842852, {"0", "FFFFFF"}, false},   // while read
     };
     for (const Case& c : cases) {
         for (const bool dialog : {false, true}) {
