@@ -256,17 +256,7 @@ bool Read1337(std::string_view text, Patch& patch, PatchRefusal& refusal) {
     return true;
 }
 
-}  // namespace
-
-std::string HexText(uint64_t value) {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-    std::transform(digits, end, digits, [](char d) { return d >= 'a' ? d - 'a' + 'A' : d; });
-    return std::string(digits, end);
-}
-
-bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal) {
-    patch = {};
+bool ReadRecords(std::string_view text, Patch& patch, PatchRefusal& refusal) {
     if (IsIps(text)) {
         return Refuse(refusal, 0, "IPS patches carry no old bytes to check");
     }
@@ -309,6 +299,25 @@ bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal) {
         records += module.changes.size();
     }
     return records > 0 || Refuse(refusal, 0, "no byte records (RVA:OLD->NEW)");
+}
+
+}  // namespace
+
+std::string HexText(uint64_t value) {
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+    std::transform(digits, end, digits,
+                   [](char d) { return d >= 'a' ? static_cast<char>(d - 'a' + 'A') : d; });
+    return std::string(digits, end);
+}
+
+bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal) {
+    patch = {};
+    if (!ReadRecords(text, patch, refusal)) {
+        patch = {};
+        return false;
+    }
+    return true;
 }
 
 }  // namespace tandrel

@@ -41,7 +41,7 @@ inline constexpr uint64_t kPatchTextLimit = 1073741824;
 // of either grammar names the format; with none, a `>` line means 1337 (whose lines are then
 // refused one by one), else the text holds no record. A text that starts "PATCH" and ends with
 // "EOF" (and perhaps a 3-byte size) is an IPS patch, refused since it carries no old bytes. Returns
-// false with refusal set, patch then unspecified; text must be shorter than kPatchTextLimit.
+// false with refusal set and patch empty; text must be shorter than kPatchTextLimit.
 bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal);
 
 // An offset or RVA as the messages show it: upper-case hex without leading zeros ("1428").

@@ -14,10 +14,10 @@ namespace fs = std::filesystem;
 std::string Read(const std::string& text) {
     Patch patch;
     PatchRefusal refusal;
-    if (!ReadPatch(text, patch, refusal)) {
-        return "line " + std::to_string(refusal.line) + ": " + refusal.reason;
-    }
-    std::string read = patch.format == PatchFormat::kDif ? "dif" : "1337";
+    std::string read = !ReadPatch(text, patch, refusal)
+                           ? "line " + std::to_string(refusal.line) + ": " + refusal.reason
+                       : patch.format == PatchFormat::kDif ? "dif"
+                                                           : "1337";
     for (const PatchModule& module : patch.modules) {
         read += " >" + module.name;
         for (const ByteChange& c : module.changes) {
@@ -54,9 +54,10 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
     }
 }
 
-// TARGET: a PE32 image of 4,195,328 bytes (past one 4 MiB block) whose section maps offset 0 to
-// RVA 1000; its bytes are 90 + (offset & 7) but for the headers ("MZ" at 0).
-const test::Bytes kImage = test::PeBuilder{}.Section(0x1000, 0x400400, 0).Build();
+// TARGET: a PE32 image of 4,195,328 bytes (past one 4 MiB block) whose first section maps offset 0
+// to RVA 1000; its bytes are 90 + (offset & 7) but for the headers ("MZ" at 0). The second
+// section's one byte of raw data, at offset 2, lies inside the first's, which translates it.
+const test::Bytes kImage = test::PeBuilder{}.Section(0x1000, 0x400400, 0).Section(8, 1, 2).Build();
 const std::string kOriginal(kImage.begin(), kImage.end());
 const std::string kDif = "0: 4D 4E\n3FFFFF: 97 00\n400000: 90 01\n4003FF: 97 02\n";
 const std::string k1337 =
@@ -122,11 +123,11 @@ TEST(ApplyPatch, WritesOnlyWhatThePatchChangesOrNothing) {
         {.patch = "0: 4D 4E\nx\n", .trouble = "p.txt: line 2: not a dif record (OFFSET: OLD NEW)"},
         {.patch = ">t.bin\nFFF:00->01\n",
          .trouble = "t.bin: RVA FFF (line 2) lies in no section's raw data"},
+        {.patch = ">t.bin\n8:92->00\n",
+         .trouble = "RVA 8 (line 2) has no file offset that translates back to it"},
         {.patch = ">a\n1000:4D->4E\n>b\n1000:4D->4E\n",
          .trouble = "none of its 2 modules is named t.bin"},
-        {.output = "out.bin",
-         .setUp = [](const fs::path& d) { std::ofstream(d / "out.bin") << 1; },
-         .trouble = "out.bin: File exists"},
+        {.output = "p.txt", .trouble = "p.txt: File exists"},
         {.setUp = [](const fs::path& d) { fs::create_hard_link(d / "t.bin", d / "u.bin"); },
          .trouble = "t.bin: has 2 hard links: the others would keep the old bytes"},
         {.seam = {.failWrite = true}, .trouble = "t.bin: cannot write its patched copy: "},
