@@ -11,14 +11,14 @@
 #include "formats/patch_reader.h"
 #include "platform/file_system.h"
 #include "platform/input_file.h"
-#include "platform/prefault.h"
 
 namespace tandrel {
 namespace {
 
-// TARGET is read and written this much at a time: few enough system calls that the copy costs
-// what the bytes cost.
-constexpr size_t kBlockSize = 4194304;
+// The patch is read, and TARGET read and written, this much at a time, through one buffer: few
+// enough system calls that the copy costs what the bytes cost, and few enough pages that their
+// first touch (costly where each traps to a virtual machine's host) costs nothing beside it.
+constexpr size_t kBlockSize = 1048576;
 // The part of TARGET whose headers give its section table, as for a comparison.
 constexpr size_t kHeaderChunkSize = 16777216;
 
@@ -34,34 +34,54 @@ std::string LineText(const ByteChange& change) {
     return "line " + std::to_string(change.line);
 }
 
-// A buffer of size bytes whose pages are backed at once (see platform/prefault.h).
-std::unique_ptr<uint8_t[]> NewBuffer(size_t size) {
-    std::unique_ptr<uint8_t[]> buffer(new uint8_t[size]);
-    Prefault(buffer.get(), size);
-    return buffer;
+// The system's reason for the last failure where it left one (Linux), else the fallback.
+std::string ReasonOr(const char* fallback) {
+    return errno ? SystemReason(errno) : fallback;
 }
 
-bool ReadPatchText(const std::string& path, std::unique_ptr<uint8_t[]>& text, size_t& size,
-                   Trouble& trouble) {
+// Reads the patch a piece at a time through buffer (kBlockSize bytes). An IPS patch, known by
+// its first and last bytes, is refused whatever its lines.
+bool ReadPatchFile(const std::string& path, char* buffer, Patch& patch, Trouble& trouble) {
     InputFile file;
     errno = 0;
     if (!file.Open(path.c_str())) {
-        trouble.Set(path, errno ? SystemReason(errno) : "cannot be opened as a regular file");
+        trouble.Set(path, ReasonOr("cannot be opened as a regular file"));
         return false;
     }
     if (file.Size() >= kPatchTextLimit) {
         trouble.Set(path, "1 GiB or larger: not read as a patch");
         return false;
     }
-    size = static_cast<size_t>(file.Size());
-    text = NewBuffer(size);
-    size_t got = 0;
-    uint64_t now = 0;
-    if (!file.Read(text.get(), size, got)) {
-        trouble.Set(path, errno ? SystemReason(errno) : "cannot be read");
+    PatchReader reader(file.Size());
+    std::string head;
+    std::string tail;
+    uint64_t done = 0;
+    for (bool reading = true; reading;) {
+        size_t got = 0;
+        if (!file.Read(buffer, kBlockSize, got)) {
+            trouble.Set(path, ReasonOr("cannot be read"));
+            return false;
+        }
+        const std::string_view piece(buffer, got);
+        head.append(piece.substr(0, 5 - head.size()));
+        tail.append(piece.substr(got - std::min<size_t>(got, 6)));
+        tail.erase(0, tail.size() - std::min<size_t>(tail.size(), 6));
+        done += got;
+        // Past a refusal only an IPS patch's end is still wanted.
+        reading = got != 0 && (reader.Feed(piece) || head == "PATCH");
+    }
+    uint64_t size = 0;
+    if (IsIpsPatch(head, tail)) {
+        trouble.Set(path, "IPS patches carry no old bytes to check");
         return false;
     }
-    if (got != size || !file.CurrentSize(now) || now != size) {
+    PatchRefusal refusal;
+    if (!reader.Finish(patch, refusal)) {
+        const std::string line = refusal.line ? "line " + std::to_string(refusal.line) + ": " : "";
+        trouble.Set(path, line + refusal.reason);
+        return false;
+    }
+    if (done != file.Size() || !file.CurrentSize(size) || size != done) {
         trouble.Set(path, "changed while it was read");
         return false;
     }
@@ -152,7 +172,7 @@ bool ToFileOffsets(ReplacementFile& target, const std::string& path,
                    std::vector<ByteChange>& changes, Trouble& trouble) {
     const auto count =
         static_cast<size_t>(std::min<uint64_t>(target.TargetSize(), kHeaderChunkSize));
-    const std::unique_ptr<uint8_t[]> chunk = NewBuffer(count);
+    const std::unique_ptr<uint8_t[]> chunk(new uint8_t[count]);
     if (!target.ReadTarget(0, chunk.get(), count, trouble)) {
         return false;
     }
@@ -245,16 +265,9 @@ bool CopyPatched(ReplacementFile& file, const std::string& path,
 }
 
 // The changes the patch makes to TARGET: its records, or its module for TARGET's name.
-PatchModule* LoadChanges(const ApplyRequest& request, Patch& patch, Trouble& trouble) {
-    std::unique_ptr<uint8_t[]> text;
-    size_t size = 0;
-    if (!ReadPatchText(request.patchPath, text, size, trouble)) {
-        return nullptr;
-    }
-    PatchRefusal refusal;
-    if (!ReadPatch({reinterpret_cast<const char*>(text.get()), size}, patch, refusal)) {
-        const std::string line = refusal.line ? "line " + std::to_string(refusal.line) + ": " : "";
-        trouble.Set(request.patchPath, line + refusal.reason);
+PatchModule* LoadChanges(const ApplyRequest& request, char* buffer, Patch& patch,
+                         Trouble& trouble) {
+    if (!ReadPatchFile(request.patchPath, buffer, patch, trouble)) {
         return nullptr;
     }
     const std::string_view targetName = FileNameOf(request.targetPath);
@@ -274,8 +287,10 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
     outcome.status = 2;
     Trouble& trouble = outcome.trouble;
     const std::string& target = request.targetPath;
+    const std::unique_ptr<uint8_t[]> block(new uint8_t[kBlockSize]);
     Patch patch;
-    PatchModule* module = LoadChanges(request, patch, trouble);
+    PatchModule* module =
+        LoadChanges(request, reinterpret_cast<char*>(block.get()), patch, trouble);
     if (!module) {
         return outcome;
     }
@@ -300,8 +315,6 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
         return outcome;
     }
 
-    const std::unique_ptr<uint8_t[]> block =
-        NewBuffer(static_cast<size_t>(std::min<uint64_t>(size, kBlockSize)));
     Tally tally;
     if (!CheckBytes(file, changes, request.revert, block.get(), tally, trouble)) {
         return outcome;

@@ -5,8 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-#include "platform/prefault.h"
-
 namespace tandrel {
 namespace {
 
@@ -75,6 +73,7 @@ class LineCursor {
         return at_ == end_;
     }
     std::string_view Rest() const { return {at_, static_cast<size_t>(end_ - at_)}; }
+    const char* At() const { return at_; }
 
   private:
     const char* at_;
@@ -88,6 +87,9 @@ struct Line {
 
     LineCursor Cursor() const { return {begin, end}; }
 };
+
+// The fields of a record, read from the cursor on; what follows them is left to the caller.
+using RecordFields = bool (*)(LineCursor&, ByteChange&);
 
 // Splits the text at LF; a CR before the LF (or at the very end) belongs to the line end.
 class LineSplitter {
@@ -108,6 +110,25 @@ class LineSplitter {
         at_ = lf ? lf + 1 : end_;
         return true;
     }
+    // Takes the next line when it is a record, finding its end by reading the record: most lines
+    // of a patch are records, and this spares them the search for the line end.
+    bool TakeRecord(RecordFields fields, ByteChange& change) {
+        LineCursor c(at_, end_);
+        if (at_ == end_ || !fields(c, change)) {
+            return false;
+        }
+        c.SkipBlanks();
+        const char* stop = c.At();
+        stop += stop != end_ && *stop == '\r';
+        if (stop != end_ && *stop != '\n') {
+            return false;
+        }
+        at_ = stop == end_ ? stop : stop + 1;
+        change.line = number_++;
+        return true;
+    }
+
+    uint32_t NextNumber() const { return number_; }
 
   private:
     const char* at_;
@@ -116,8 +137,7 @@ class LineSplitter {
 };
 
 // `HEX: HEX HEX`, blanks optional around the colon, at least one between the bytes.
-bool ParseDifRecord(const Line& line, ByteChange& change) {
-    LineCursor c = line.Cursor();
+bool TakeDifFields(LineCursor& c, ByteChange& change) {
     c.SkipBlanks();
     if (!c.TakeHex(16, change.address)) {
         return false;
@@ -127,13 +147,11 @@ bool ParseDifRecord(const Line& line, ByteChange& change) {
         return false;
     }
     c.SkipBlanks();
-    change.line = line.number;
-    return c.TakeByte(change.oldByte) && c.SkipBlanks() && c.TakeByte(change.newByte) && c.AtEnd();
+    return c.TakeByte(change.oldByte) && c.SkipBlanks() && c.TakeByte(change.newByte);
 }
 
 // `HEX:HEX->HEX`, blanks optional between the parts.
-bool Parse1337Record(const Line& line, ByteChange& change) {
-    LineCursor c = line.Cursor();
+bool Take1337Fields(LineCursor& c, ByteChange& change) {
     c.SkipBlanks();
     if (!c.TakeHex(16, change.address)) {
         return false;
@@ -143,7 +161,6 @@ bool Parse1337Record(const Line& line, ByteChange& change) {
         return false;
     }
     c.SkipBlanks();
-    change.line = line.number;
     if (!c.TakeByte(change.oldByte)) {
         return false;
     }
@@ -152,7 +169,14 @@ bool Parse1337Record(const Line& line, ByteChange& change) {
         return false;
     }
     c.SkipBlanks();
-    return c.TakeByte(change.newByte) && c.AtEnd();
+    return c.TakeByte(change.newByte);
+}
+
+// True when the whole line is a record of the grammar.
+bool IsRecord(const Line& line, RecordFields fields, ByteChange& change) {
+    LineCursor c = line.Cursor();
+    change.line = line.number;
+    return fields(c, change) && c.AtEnd();
 }
 
 bool IsBlank(const Line& line) {
@@ -172,12 +196,6 @@ bool ParseModuleLine(const Line& line, std::string_view& name) {
         name.remove_suffix(1);
     }
     return true;
-}
-
-bool IsIps(std::string_view text) {
-    const size_t size = text.size();
-    return size >= 8 && text.substr(0, 5) == "PATCH" &&
-           (text.substr(size - 3) == "EOF" || (size >= 11 && text.substr(size - 6, 3) == "EOF"));
 }
 
 bool Refuse(PatchRefusal& refusal, uint32_t line, std::string reason) {
@@ -214,93 +232,6 @@ bool SortChanges(PatchFormat format, std::vector<ByteChange>& changes, PatchRefu
                       std::to_string(first->line) + ")");
 }
 
-bool ReadDif(const Line& first, const char* end, PatchModule& module, PatchRefusal& refusal) {
-    // A record line takes at least 8 characters with its line end, so the records never outgrow
-    // this; the exporters' lines take 15 or more, so the part backed at once is what they fill.
-    const auto length = static_cast<size_t>(end - first.begin);
-    module.changes.reserve(length / 8 + 1);
-    Prefault(module.changes.data(), (length / 14 + 1) * sizeof(ByteChange));
-    LineSplitter lines(first.begin, end, first.number);
-    Line line;
-    ByteChange change;
-    while (lines.Next(line)) {
-        if (ParseDifRecord(line, change)) {
-            module.changes.push_back(change);
-        } else if (!IsBlank(line)) {
-            return Refuse(refusal, line.number, "not a dif record (OFFSET: OLD NEW)");
-        }
-    }
-    return true;
-}
-
-bool Read1337(std::string_view text, Patch& patch, PatchRefusal& refusal) {
-    LineSplitter lines(text.data(), text.data() + text.size(), 1);
-    Line line;
-    ByteChange change;
-    std::string_view name;
-    while (lines.Next(line)) {
-        if (Parse1337Record(line, change)) {
-            if (patch.modules.empty()) {
-                return Refuse(refusal, line.number, "a record before the first >module line");
-            }
-            patch.modules.back().changes.push_back(change);
-        } else if (ParseModuleLine(line, name)) {
-            if (name.empty()) {
-                return Refuse(refusal, line.number, "a module line without a name");
-            }
-            patch.modules.push_back({std::string(name), {}});
-        } else if (!IsBlank(line)) {
-            return Refuse(refusal, line.number, "not a 1337 line (>MODULE or RVA:OLD->NEW)");
-        }
-    }
-    return true;
-}
-
-bool ReadRecords(std::string_view text, Patch& patch, PatchRefusal& refusal) {
-    if (IsIps(text)) {
-        return Refuse(refusal, 0, "IPS patches carry no old bytes to check");
-    }
-    const char* end = text.data() + text.size();
-    LineSplitter lines(text.data(), end, 1);
-    Line line;
-    ByteChange change;
-    std::string_view name;
-    bool sawModuleLine = false;
-    bool found = false;
-    while (!found && lines.Next(line)) {
-        if (ParseDifRecord(line, change)) {
-            patch.format = PatchFormat::kDif;
-            found = true;
-        } else if (Parse1337Record(line, change)) {
-            patch.format = PatchFormat::k1337;
-            found = true;
-        } else {
-            sawModuleLine = sawModuleLine || ParseModuleLine(line, name);
-        }
-    }
-    if (!found && !sawModuleLine) {
-        return Refuse(refusal, 0, "no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)");
-    }
-    if (found && patch.format == PatchFormat::kDif) {
-        if (!ReadDif(line, end, patch.modules.emplace_back(), refusal)) {
-            return false;
-        }
-    } else {
-        patch.format = PatchFormat::k1337;
-        if (!Read1337(text, patch, refusal)) {
-            return false;
-        }
-    }
-    size_t records = 0;
-    for (PatchModule& module : patch.modules) {
-        if (!SortChanges(patch.format, module.changes, refusal)) {
-            return false;
-        }
-        records += module.changes.size();
-    }
-    return records > 0 || Refuse(refusal, 0, "no byte records (RVA:OLD->NEW)");
-}
-
 }  // namespace
 
 std::string HexText(uint64_t value) {
@@ -311,13 +242,151 @@ std::string HexText(uint64_t value) {
     return std::string(digits, end);
 }
 
-bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal) {
-    patch = {};
-    if (!ReadRecords(text, patch, refusal)) {
-        patch = {};
+bool PatchReader::Feed(std::string_view piece) {
+    const char* at = piece.data();
+    const char* end = at + piece.size();
+    if (!refused_ && !carry_.empty()) {
+        const auto* lf = static_cast<const char*>(std::memchr(at, '\n', piece.size()));
+        carry_.append(at, lf ? lf + 1 : end);
+        if (!lf) {
+            return true;
+        }
+        at = lf + 1;
+        if (!TakeLines(carry_.data(), carry_.data() + carry_.size())) {
+            return false;
+        }
+        carry_.clear();
+    }
+    const size_t lastLf = std::string_view(at, static_cast<size_t>(end - at)).rfind('\n');
+    const char* whole = lastLf == std::string_view::npos ? at : at + lastLf + 1;
+    if (refused_ || !TakeLines(at, whole)) {
         return false;
     }
+    carry_.assign(whole, end);
     return true;
+}
+
+bool PatchReader::Finish(Patch& patch, PatchRefusal& refusal) {
+    if (!refused_ && !carry_.empty()) {
+        TakeLines(carry_.data(), carry_.data() + carry_.size());
+    }
+    if (!refused_ && state_ == State::kDetecting) {
+        if (!sawModuleLine_) {
+            Refuse(0, "no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)");
+        } else if (strayLine_) {
+            Refuse(strayLine_, strayReason_);
+        }
+        patch_.format = PatchFormat::k1337;
+    }
+    size_t records = 0;
+    for (PatchModule& module : patch_.modules) {
+        refused_ = refused_ || !SortChanges(patch_.format, module.changes, refusal_);
+        records += module.changes.size();
+    }
+    if (!refused_ && records == 0) {
+        Refuse(0, "no byte records (RVA:OLD->NEW)");
+    }
+    patch = refused_ ? Patch() : std::move(patch_);
+    refusal = refusal_;
+    return !refused_;
+}
+
+bool PatchReader::Refuse(uint32_t line, std::string reason) {
+    refused_ = true;
+    refusal_ = {line, std::move(reason)};
+    return false;
+}
+
+// Whole lines only; in a known format, records are taken without first looking for their end.
+bool PatchReader::TakeLines(const char* begin, const char* end) {
+    LineSplitter lines(begin, end, nextLine_);
+    Line line;
+    ByteChange change;
+    bool taken = true;
+    while (taken) {
+        if ((state_ == State::kDif && lines.TakeRecord(TakeDifFields, change)) ||
+            (state_ == State::k1337 && lines.TakeRecord(Take1337Fields, change))) {
+            patch_.modules.back().changes.push_back(change);
+        } else if (!lines.Next(line)) {
+            break;
+        } else {
+            taken = TakeLine(line.begin, line.end, line.number);
+        }
+    }
+    nextLine_ = lines.NextNumber();
+    return taken;
+}
+
+bool PatchReader::TakeLine(const char* begin, const char* end, uint32_t number) {
+    const Line line = {begin, end, number};
+    ByteChange change;
+    std::string_view name;
+    const bool isModuleLine = ParseModuleLine(line, name);
+    if (state_ == State::kDif) {
+        return IsBlank(line) || Refuse(number, "not a dif record (OFFSET: OLD NEW)");
+    }
+    if (state_ == State::k1337 && !isModuleLine) {
+        return IsBlank(line) || Refuse(number, "not a 1337 line (>MODULE or RVA:OLD->NEW)");
+    }
+    if (state_ == State::k1337) {
+        if (name.empty()) {
+            return Refuse(number, "a module line without a name");
+        }
+        patch_.modules.push_back({std::string(name), {}});
+        return true;
+    }
+    // The format is not known yet: every line so far is a dif's header or a 1337 patch's start.
+    if (IsRecord(line, TakeDifFields, change)) {
+        state_ = State::kDif;
+        patch_.format = PatchFormat::kDif;
+        patch_.modules.assign(1, {});
+        // The exporters' record lines take 15 characters or more.
+        patch_.modules[0].changes.reserve(static_cast<size_t>(sizeHint_ / 15) + 1);
+        patch_.modules[0].changes.push_back(change);
+        return true;
+    }
+    if (IsRecord(line, Take1337Fields, change)) {
+        state_ = State::k1337;
+        patch_.format = PatchFormat::k1337;
+        if (strayLine_) {
+            return Refuse(strayLine_, strayReason_);
+        }
+        if (patch_.modules.empty()) {
+            return Refuse(number, "a record before the first >module line");
+        }
+        patch_.modules.back().changes.push_back(change);
+        return true;
+    }
+    if (isModuleLine) {
+        sawModuleLine_ = true;
+        if (!name.empty()) {
+            patch_.modules.push_back({std::string(name), {}});
+        } else if (!strayLine_) {
+            strayLine_ = number;
+            strayReason_ = "a module line without a name";
+        }
+    } else if (!IsBlank(line) && !strayLine_) {
+        strayLine_ = number;
+        strayReason_ = "not a 1337 line (>MODULE or RVA:OLD->NEW)";
+    }
+    return true;
+}
+
+bool IsIpsPatch(std::string_view head, std::string_view tail) {
+    return head == "PATCH" && tail.size() == 6 &&
+           (tail.substr(3) == "EOF" || tail.substr(0, 3) == "EOF");
+}
+
+bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal) {
+    if (IsIpsPatch(text.substr(0, 5),
+                   text.substr(text.size() - std::min<size_t>(text.size(), 6)))) {
+        patch = {};
+        refusal = {0, "IPS patches carry no old bytes to check"};
+        return false;
+    }
+    PatchReader reader(text.size());
+    reader.Feed(text);
+    return reader.Finish(patch, refusal);
 }
 
 }  // namespace tandrel

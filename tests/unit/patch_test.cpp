@@ -9,19 +9,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the reader made of a text: "dif" or "1337", then each module's name and its records as
+// What the reader made of a text: each module's name (none in a dif) and its records as
 // ADDRESS:OLD:NEW, or the refusal as "line N: reason".
 std::string Read(const std::string& text) {
     Patch patch;
     PatchRefusal refusal;
-    std::string read = !ReadPatch(text, patch, refusal)
-                           ? "line " + std::to_string(refusal.line) + ": " + refusal.reason
-                       : patch.format == PatchFormat::kDif ? "dif"
-                                                           : "1337";
+    std::string read = ReadPatch(text, patch, refusal)
+                           ? ""
+                           : "line " + std::to_string(refusal.line) + ": " + refusal.reason;
     for (const PatchModule& module : patch.modules) {
-        read += " >" + module.name;
+        read += ">" + module.name + " ";
         for (const ByteChange& c : module.changes) {
-            read += " " + HexText(c.address) + ":" + HexText(c.oldByte) + ":" + HexText(c.newByte);
+            read += HexText(c.address) + ":" + HexText(c.oldByte) + ":" + HexText(c.newByte) + " ";
         }
     }
     return read;
@@ -31,9 +30,9 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
     const std::pair<std::string, std::string> cases[] = {
         {"This difference file\r\n\r\n>x.exe\r\n00001428: 6f 20\r\n\r\n 0A :ff\t 00 \r\n"
          "FFFFFFFFFFFFFFFF:01  02",
-         "dif > A:FF:0 1428:6F:20 FFFFFFFFFFFFFFFF:1:2"},
+         "> A:FF:0 1428:6F:20 FFFFFFFFFFFFFFFF:1:2 "},
         {">A.exe\n00012475:6A->90\n\n>b.dll\r\n 10 : 0a -> 0B \n1:00->01",
-         "1337 >A.exe 12475:6A:90 >b.dll 1:0:1 10:A:B"},
+         ">A.exe 12475:6A:90 >b.dll 1:0:1 10:A:B "},
         {"x\n1: 00 01\n\n2: 00 01 02\n", "line 4: not a dif record (OFFSET: OLD NEW)"},
         {"1: 00 01\n00000000000000001: 00 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
         {"1: 00 01\n2: 0 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
@@ -54,9 +53,10 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
     }
 }
 
-// TARGET: a PE32 image of 4,195,328 bytes (past one 4 MiB block) whose first section maps offset 0
-// to RVA 1000; its bytes are 90 + (offset & 7) but for the headers ("MZ" at 0). The second
-// section's one byte of raw data, at offset 2, lies inside the first's, which translates it.
+// TARGET: a PE32 image of 4,195,328 bytes (offsets 3FFFFF and 400000 straddle a block edge
+// of the copy) whose first section maps offset 0 to RVA 1000; its bytes are 90 + (offset & 7) but
+// for the headers ("MZ" at 0). The second section's one byte of raw data, at offset 2, lies inside
+// the first's, which translates it.
 const test::Bytes kImage = test::PeBuilder{}.Section(0x1000, 0x400400, 0).Section(8, 1, 2).Build();
 const std::string kOriginal(kImage.begin(), kImage.end());
 const std::string kDif = "0: 4D 4E\n3FFFFF: 97 00\n400000: 90 01\n4003FF: 97 02\n";
@@ -156,8 +156,7 @@ TEST(ApplyPatch, WritesOnlyWhatThePatchChangesOrNothing) {
         }
         after["t.bin"] += c.seam.beforeReplace ? "x" : "";
         EXPECT_EQ(outcome.status, c.trouble.empty() ? 0 : 2) << c.trouble << outcome.trouble.Line();
-        EXPECT_NE(outcome.trouble.Line().find(c.trouble), std::string::npos)
-            << outcome.trouble.Line();
+        EXPECT_NE(outcome.trouble.Line().find(c.trouble), std::string::npos) << c.trouble;
         EXPECT_NE(outcome.note.find(c.note), std::string::npos) << outcome.note;
         EXPECT_EQ(outcome.note.empty(), c.note.empty()) << c.note << c.trouble;
         EXPECT_TRUE(test::FolderFiles(dir.Path()) == after) << c.trouble;
