@@ -226,13 +226,18 @@ std::string ByteText(uint8_t byte) {
     return hex.size() == 1 ? "0" + hex : hex;
 }
 
+// "1 byte", "2 bytes".
+std::string ByteCount(uint64_t count) {
+    return std::to_string(count) + (count == 1 ? " byte" : " bytes");
+}
+
 std::string MismatchReason(const Tally& tally, size_t total, bool revert) {
     const ByteChange& first = *tally.first;
     return "does not match the patch: " + std::to_string(tally.differing) + " of " +
-           std::to_string(total) + " bytes differ from its " + (revert ? "new" : "old") +
-           " bytes, the first at offset " + HexText(first.address) + " (" + LineText(first) + ": " +
-           ByteText(Expected(first, revert)) + " expected, " + ByteText(tally.firstFound) +
-           " found); already " + (revert ? "old" : "new") + ": " +
+           ByteCount(total) + (tally.differing == 1 ? " differs" : " differ") + " from its " +
+           (revert ? "new" : "old") + " bytes, the first at offset " + HexText(first.address) +
+           " (" + LineText(first) + ": " + ByteText(Expected(first, revert)) + " expected, " +
+           ByteText(tally.firstFound) + " found); already " + (revert ? "old" : "new") + ": " +
            std::to_string(tally.differingWritten) + " of them; nothing written";
 }
 
@@ -321,9 +326,10 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
     }
     std::string note;
     if (tally.written == changes.size()) {
-        note = target + ": already " + (request.revert ? "reverted" : "patched") + ": all " +
-               std::to_string(changes.size()) + " bytes hold the patch's " +
-               (request.revert ? "old" : "new") + " bytes; " +
+        note = target + ": already " + (request.revert ? "reverted" : "patched") + ": " +
+               (changes.size() == 1 ? "its 1 byte holds"
+                                    : "all " + ByteCount(changes.size()) + " hold") +
+               " the patch's " + (request.revert ? "old" : "new") + " bytes; " +
                (output ? *request.outputPath + " is an unchanged copy" : "nothing changed");
         changes.clear();
         if (!output) {

@@ -22,7 +22,8 @@ constexpr std::array<uint8_t, 256> kHexValue = [] {
     return table;
 }();
 
-// One line of the patch without its line end; spaces and tabs are its blanks.
+// Reads a line without its line end, or the rest of the text from a line's start (no record
+// reaches past a line end: LF is neither a blank nor a digit). Spaces and tabs are blanks.
 class LineCursor {
   public:
     LineCursor(const char* begin, const char* end) : at_(begin), end_(end) {}

@@ -111,7 +111,7 @@ TEST(ApplyPatch, WritesOnlyWhatThePatchChangesOrNothing) {
          .note = "t.bin: already patched: all 4 bytes hold the patch's new bytes; nothing changed"},
         {.revert = true, .note = "t.bin: already reverted: all 4 bytes hold the patch's old bytes"},
         {.patch = "0: 4C 4D\n3FFFFF: 97 00\n",
-         .trouble = "t.bin: does not match the patch: 1 of 2 bytes differ from its old bytes, the "
+         .trouble = "t.bin: does not match the patch: 1 of 2 bytes differs from its old bytes, the "
                     "first at offset 0 (line 1: 4C expected, 4D found); already new: 1 of them; "
                     "nothing written"},
         {.patch = "0: 4D 4E\n400000: 91 92\n4003FF: 97 02\n",
