@@ -118,7 +118,8 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// Makes the rename itself durable. A file system that cannot sync a folder still renamed.
+// Makes a new name (OUTPUT's, or the rename) durable. A file system that cannot sync a folder
+// still has the name.
 void SyncFolder(const std::string& folder) {
     const int fd =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -293,6 +294,7 @@ bool ReplacementFile::Commit(Trouble& trouble) {
     }
     if (!replacing_) {
         kept_ = true;
+        SyncFolder(FolderOf(outputPath_));
         return true;
     }
     return Replace(trouble);
