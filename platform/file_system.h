@@ -18,6 +18,9 @@ inline constexpr char kPathSeparator = '/';
 // written (a full disk), the new file is removed, since a part would pass for the whole.
 bool WriteNewFile(const char* path, const char* data, size_t size);
 
+// True when something of that name exists, a dangling link included.
+bool PathExists(const char* path);
+
 // A path as UTF-8 text: on Windows converted from the ANSI code page; on Linux the bytes as
 // given (they may not be valid UTF-8).
 std::string PathAsUtf8(const char* path);

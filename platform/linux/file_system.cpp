@@ -1,6 +1,7 @@
 #include "platform/file_system.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -24,6 +25,11 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
         ::unlink(path);
     }
     return ok;
+}
+
+bool PathExists(const char* path) {
+    struct stat info;
+    return ::lstat(path, &info) == 0;
 }
 
 std::string PathAsUtf8(const char* path) {

@@ -27,6 +27,10 @@ bool WriteNewFile(const char* path, const char* data, size_t size) {
     return ok;
 }
 
+bool PathExists(const char* path) {
+    return ::GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
 std::string PathAsUtf8(const char* path) {
     const int wide = ::MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
     std::wstring text(static_cast<size_t>(wide > 0 ? wide : 1), L'\0');

@@ -1,0 +1,95 @@
+// The two patch formats that carry the old bytes, read into byte changes: the disassembler's
+// `dif` (file offsets) and the debugger's `1337` (RVAs, by module).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tandrel {
+
+enum class PatchFormat { kDif, k1337 };
+
+struct ByteChange {
+    uint64_t address = 0;  // a file offset (dif) or an RVA (1337)
+    uint32_t line = 0;     // where the record stands in the patch, from 1
+    uint8_t oldByte = 0;
+    uint8_t newByte = 0;
+
+    bool operator==(const ByteChange&) const = default;
+};
+
+struct PatchModule {
+    std::string name;                 // the text after `>`; empty in a dif
+    std::vector<ByteChange> changes;  // sorted by address, one record an address
+
+    bool operator==(const PatchModule&) const = default;
+};
+
+struct Patch {
+    PatchFormat format = PatchFormat::kDif;
+    std::vector<PatchModule> modules;  // a dif has exactly one
+
+    bool operator==(const Patch&) const = default;
+};
+
+struct PatchRefusal {
+    uint32_t line = 0;  // 0 when the refusal concerns no one line
+    std::string reason;
+
+    bool operator==(const PatchRefusal&) const = default;
+};
+
+// The largest patch text read: a record takes at least 8 characters with its line end, so this
+// is well past any patch of a file that a 32-bit PE can be, and it keeps line numbers in 32 bits.
+inline constexpr uint64_t kPatchTextLimit = 1073741824;
+
+// Reads a dif or a 1337 patch fed piece by piece, a piece ending anywhere, even inside a line,
+// so that a large patch never has to be held whole. The format comes from the content: the first
+// line that is a record of either grammar names it; with none, a `>` line means 1337 (whose lines
+// are then refused one by one), else the text holds no record. The text must be shorter than
+// kPatchTextLimit.
+class PatchReader {
+  public:
+    // sizeHint: the whole text's length when known, so that the room for the records is taken
+    // once.
+    explicit PatchReader(uint64_t sizeHint = 0) : sizeHint_(sizeHint) {}
+
+    // False once the text is refused: Finish then tells why.
+    bool Feed(std::string_view piece);
+    // Ends the text. Returns false with refusal set and patch empty when it is refused.
+    bool Finish(Patch& patch, PatchRefusal& refusal);
+
+  private:
+    enum class State { kDetecting, kDif, k1337 };
+
+    bool TakeLines(const char* begin, const char* end);
+    bool TakeLine(const char* begin, const char* end, uint32_t number);
+    bool Refuse(uint32_t line, std::string reason);
+
+    uint64_t sizeHint_;
+    State state_ = State::kDetecting;
+    Patch patch_;
+    PatchRefusal refusal_;
+    bool refused_ = false;
+    std::string carry_;  // the start of a line that the last piece cut short
+    uint32_t nextLine_ = 1;
+    bool sawModuleLine_ = false;
+    // While the format is not known: the first line that a 1337 patch could not hold, and why.
+    uint32_t strayLine_ = 0;
+    const char* strayReason_ = nullptr;
+};
+
+// True for the text of an IPS patch, which carries no old bytes: "PATCH" first, "EOF" last or
+// followed by a 3-byte size. head: the text's first 5 bytes (all of a shorter text); tail: its
+// last 6.
+bool IsIpsPatch(std::string_view head, std::string_view tail);
+
+// Reads a whole text: an IPS patch is refused, anything else read as by PatchReader.
+bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal);
+
+// An offset or RVA as the messages show it: upper-case hex without leading zeros ("1428").
+std::string HexText(uint64_t value);
+
+}  // namespace tandrel
