@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/options.h"
 #include "formats/json_lines.h"
+#include "formats/patch_apply.h"
 #include "formats/patch_sinks.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
@@ -78,6 +79,19 @@ int DiffApp::Run(std::span<const std::string> tokens, bool quoted, const DialogR
     }
     const Options& options = arguments.options;
     const CommandLine line = CommandLineFromFiles(arguments.files, quoted);
+    if (options.apply) {
+        ApplyRequest request;
+        request.patchPath = *options.apply;
+        request.targetPath = line.first;
+        if (arguments.files.size() > 1) {
+            request.outputPath = line.second;
+        }
+        request.revert = options.revert;
+        const ApplyOutcome outcome = ApplyPatch(request);
+        messages.error = outcome.trouble.Empty() ? "" : outcome.trouble.Line();
+        messages.note = outcome.note;
+        return outcome.status;
+    }
     DiffDialog dialog;
     if (!line.headless) {
         return runDialog(dialog);
