@@ -5,8 +5,9 @@
 # build (under Wine the tests read them through Z:).
 #
 # tandrel_add_pe_images(TARGET DIR_VARIABLE): a target that builds DIR/pe32.exe and
-# DIR/pe32plus.exe, the only files in DIR; DIR_VARIABLE is left unset when either compiler is
-# missing.
+# DIR/pe32plus.exe, and the same two linked later in DIR/later/: builds of one source that differ
+# in their time stamps, checksum and CodeView GUID alone. DIR_VARIABLE is left unset when either
+# compiler is missing.
 find_program(TANDREL_MINGW_I686_GCC i686-w64-mingw32-gcc)
 find_program(TANDREL_MINGW_I686_WINDRES i686-w64-mingw32-windres)
 find_program(TANDREL_MINGW_X86_64_GCC x86_64-w64-mingw32-gcc)
@@ -30,14 +31,19 @@ function(tandrel_add_pe_images target dir_variable)
       set(windres ${TANDREL_MINGW_X86_64_WINDRES})
     endif()
     set(res ${CMAKE_CURRENT_BINARY_DIR}/${kind}-version.res)
-    add_custom_command(OUTPUT ${dir}/${kind}.exe
-      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    # The link time comes from SOURCE_DATE_EPOCH, so every build makes the same two images.
+    add_custom_command(OUTPUT ${dir}/${kind}.exe ${dir}/later/${kind}.exe
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}/later
       COMMAND ${windres} ${source}/layout_image.rc -O coff -o ${res}
-      COMMAND ${gcc} -Os -s -nostdlib -fno-asynchronous-unwind-tables -o ${dir}/${kind}.exe
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=1000000000
+              ${gcc} -Os -s -nostdlib -fno-asynchronous-unwind-tables -o ${dir}/${kind}.exe
+              ${source}/layout_image.c ${res} -Wl,--build-id -Wl,--insert-timestamp
+      COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=1700000000
+              ${gcc} -Os -s -nostdlib -fno-asynchronous-unwind-tables -o ${dir}/later/${kind}.exe
               ${source}/layout_image.c ${res} -Wl,--build-id -Wl,--insert-timestamp
       DEPENDS ${source}/layout_image.c ${source}/layout_image.rc
       VERBATIM)
-    list(APPEND images ${dir}/${kind}.exe)
+    list(APPEND images ${dir}/${kind}.exe ${dir}/later/${kind}.exe)
   endforeach()
   add_custom_target(${target} DEPENDS ${images})
   set(${dir_variable} ${dir} PARENT_SCOPE)

@@ -48,6 +48,31 @@ inline Compared BoxReport(const std::string& first, const std::string& second,
     return {outcome.began ? output.WholeText() : "(none)", outcome.done};
 }
 
+inline std::string Formatted(const char* format, unsigned long long value) {
+    char text[24];
+    std::snprintf(text, sizeof(text), format, value);
+    return text;
+}
+
+// Keeps each record as "OFFSET LENGTH SECTION FIELD" (offset in hex, "null" for no name), and
+// the summary.
+struct RecordingSink : RecordSink {
+    std::vector<std::string> records;
+    ComparisonSummary summary;
+
+    bool Begin(const ComparisonFacts&, Trouble&) override { return true; }
+    bool Record(const DiffRecord& r) override {
+        records.push_back(Formatted("%llX ", r.offset) + std::to_string(r.length) + " " +
+                          std::string(r.section.value_or("null")) + " " +
+                          std::string(r.field.value_or("null")));
+        return true;
+    }
+    bool End(const ComparisonSummary& s, Trouble&) override {
+        summary = s;
+        return true;
+    }
+};
+
 // Joins lines, each followed by lineEnd.
 inline std::string Lines(const std::vector<std::string>& lines,
                          const std::string& lineEnd = kFileLineEnd) {
@@ -55,12 +80,6 @@ inline std::string Lines(const std::vector<std::string>& lines,
     for (const std::string& line : lines) {
         text += line + lineEnd;
     }
-    return text;
-}
-
-inline std::string Formatted(const char* format, unsigned long long value) {
-    char text[24];
-    std::snprintf(text, sizeof(text), format, value);
     return text;
 }
 

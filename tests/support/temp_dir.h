@@ -57,6 +57,11 @@ inline std::string ReadFileText(const std::string& path) {
     return text.str();
 }
 
+inline Bytes ReadBytes(const std::string& path) {
+    const std::string text = ReadFileText(path);
+    return Bytes(text.begin(), text.end());
+}
+
 // Every regular file of a folder (not a link to one), by name, with its content.
 inline std::map<std::string, std::string> FolderFiles(const std::filesystem::path& folder) {
     std::map<std::string, std::string> files;

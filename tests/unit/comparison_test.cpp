@@ -192,6 +192,48 @@ TEST_F(ComparisonTest, JsonLinesAgreeWithTheByteByByteWalk) {
 }
 #endif
 
+#ifdef TANDREL_PE_IMAGES
+// Two builds of one source, linked at different times, PE32 and PE32+: their differences lie in
+// named fields; set aside as noise, none is left, and a changed code byte is then the only record.
+TEST_F(ComparisonTest, BuildNoiseOfRealBuildsIsNamedAndSetAside) {
+    for (const std::string kind : {"/pe32.exe", "/pe32plus.exe"}) {
+        const std::string first = TANDREL_PE_IMAGES + kind;
+        Bytes later = test::ReadBytes(TANDREL_PE_IMAGES + ("/later" + kind));
+        ComparisonOptions options;
+        options.imagePlaces = true;
+        for (const bool changed : {false, true}) {
+            later[0x400] ^= changed ? 0xFF : 0;
+            const std::string second = dir_.Write("later.exe", later);
+            for (const bool noise : {false, true}) {
+                options.ignorePeNoise = noise;
+                test::RecordingSink sink;
+                PeImageInfo image;
+                const ComparisonOutcome outcome =
+                    CompareFiles(image, first.c_str(), second.c_str(), options, sink);
+                std::vector<std::string> fields;
+                for (const std::string& record : sink.records) {
+                    fields.push_back(record.substr(record.rfind(' ') + 1));
+                }
+                const std::vector<std::string> expected =
+                    noise ? std::vector<std::string>{}
+                          : std::vector<std::string>{"FileHeader.TimeDateStamp",
+                                                     "OptionalHeader.CheckSum", "CodeView.Guid",
+                                                     "ExportDirectory.TimeDateStamp"};
+                const auto code = std::find(sink.records.begin(), sink.records.end(),
+                                            "400 1 .text null");
+                EXPECT_EQ(code != sink.records.end(), changed) << kind;
+                if (changed) {
+                    fields.erase(fields.begin() + (code - sink.records.begin()));
+                }
+                EXPECT_EQ(fields, expected) << kind;
+                EXPECT_EQ(outcome.identical, noise && !changed) << kind;
+                EXPECT_EQ(sink.summary.ignoredFields, noise ? 4u : 0u) << kind;
+            }
+        }
+    }
+}
+#endif
+
 // The text for a result box is the report, cut at 299,999 characters (the box's options and line
 // end are checked through the dialog). The
 // full report's length is swept across the cut: one run, six characters of report per byte,
