@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "engine/comparison.h"
+#include "formats/patch_apply.h"
 #include "formats/patch_sinks.h"
 #include "tests/support/temp_dir.h"
 
@@ -73,6 +75,63 @@ TEST(PatchExport, IpsRecordsAsAssembledByHand) {
         EXPECT_EQ(CompareFiles(image, c.first.c_str(), c.second.c_str(), {}, sink).done, c.done);
         EXPECT_EQ(test::ReadFileText(patch), c.ips);
         EXPECT_EQ(std::filesystem::exists(patch), c.done);
+    }
+}
+
+// Exported, applied to a copy of the first file, then reverted: the copy becomes the second file
+// over their common length, then the first again. A random pair, runs at the 16 MiB chunk edge,
+// unequal sizes, and a real image with a patched section (1337 lists RVAs).
+TEST(PatchExport, DifAnd1337RoundTrips) {
+    test::TempDir dir;
+    std::mt19937 random(11);
+    Bytes noisy(6000), noisier(6000);
+    for (size_t k = 0; k < noisy.size(); ++k) {
+        noisy[k] = uint8_t(random() % 3);
+        noisier[k] = uint8_t(random() % 3);
+    }
+    Bytes edge(16777216 + 8, 0x11), edged = edge;
+    std::fill(edged.begin() + 16777214, edged.begin() + 16777218, 0x22);
+    Bytes image, patched;
+#ifdef TANDREL_PE_IMAGES
+    image = test::ReadBytes(TANDREL_PE_IMAGES + std::string("/pe32plus.exe"));
+    patched = image;
+    patched[0x400] ^= 0x55;  // .text
+    patched[0xE40] ^= 0x66;  // .rsrc
+#endif
+    const struct {
+        Bytes first, second;
+        bool debugger;  // 1337, else dif
+    } cases[] = {
+        {noisy, noisier, false},
+        {edge, edged, false},
+        {noisy, Bytes(noisier.begin(), noisier.begin() + 5000), false},
+        {image, patched, false},
+        {image, patched, true},
+    };
+    for (const auto& c : cases) {
+        if (c.first.empty()) {
+            continue;  // no mingw-w64 to make the image
+        }
+        const std::string first = dir.Write("first.exe", c.first);
+        const std::string patch = dir.File("fix.patch");
+        ReportOutput output = ReportOutput::ToNewFile(patch, c.debugger);
+        DifPatchSink dif(output);
+        DebuggerPatchSink debugger(output);
+        PeImageInfo peImage;
+        EXPECT_TRUE(CompareFiles(peImage, first.c_str(), dir.Write("second", c.second).c_str(), {},
+                                 c.debugger ? static_cast<RecordSink&>(debugger) : dif)
+                        .done);
+        Bytes expected = c.second;
+        expected.resize(std::min(c.first.size(), c.second.size()));
+        expected.insert(expected.end(), c.first.begin() + expected.size(), c.first.end());
+        for (const bool revert : {false, true}) {
+            ApplyRequest request;
+            request.patchPath = patch;
+            request.targetPath = first;
+            request.revert = revert;
+            EXPECT_EQ(ApplyPatch(request).status, 0) << revert;
+            EXPECT_TRUE(test::ReadBytes(first) == (revert ? c.first : expected)) << revert;
+        }
     }
 }
 
