@@ -222,7 +222,7 @@ bool ChunkPair::CompareWindows(Trouble& trouble) {
     return true;
 }
 
-int ChunkPair::ChangedFile() {
+int ChunkPair::ChangedFile() const {
     for (int k = 0; k < 2; ++k) {
         // A file cut short under its window may have shown zeros for bytes it no longer holds;
         // one that changed in any other way, bytes it never held together.

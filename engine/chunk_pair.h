@@ -85,7 +85,7 @@ class ChunkPair {
     bool ReadPieces(size_t count, Trouble& trouble);
     // The file whose bytes cannot be trusted for the chunk just compared: cut short under its
     // window, or changed; -1 when both are as they were.
-    int ChangedFile();
+    int ChangedFile() const;
 
     InputFile files_[2];
     const char* paths_[2] = {"", ""};

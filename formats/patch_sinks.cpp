@@ -237,6 +237,10 @@ bool IpsPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
             ok = Add(firstEnd + (at - facts.skips[1] - facts.lengths[0]), piece, got);
             at += got;
         }
+        if (ok && !facts.inputs[1]->UnchangedSinceOpen()) {
+            fault_.Set(facts.paths[1], "changed while it was compared");
+            ok = false;
+        }
     }
     WritePending();
     const uint64_t truncation = facts.skips[0] + facts.lengths[1];

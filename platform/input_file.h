@@ -33,7 +33,7 @@ class InputFile {
     // False once the file may have changed since it was opened (Linux; Windows shares it for
     // reading only): an inotify watch set before it was sized, then size and times, which alone
     // tell where no watch can be had. A write to a block device through another node is not seen.
-    bool UnchangedSinceOpen();
+    bool UnchangedSinceOpen() const;
 
     // Reads up to count bytes from offset into buffer and sets bytesRead to how many arrived;
     // fewer than count only at the end of the file. Returns false when the read fails, with
@@ -51,7 +51,7 @@ class InputFile {
     // times at opening (seconds, nanoseconds), and whether a change was seen.
     int watch_ = -1;
     std::array<int64_t, 4> times_ = {};
-    bool changed_ = false;
+    mutable bool changed_ = false;  // once seen, it holds
 };
 
 }  // namespace tandrel

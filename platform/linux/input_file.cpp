@@ -155,7 +155,7 @@ bool InputFile::CurrentSize(uint64_t& size) const {
     return handle_ != kNoHandle && ::fstat(fd, &info) == 0 && SizeOf(fd, info, size);
 }
 
-bool InputFile::UnchangedSinceOpen() {
+bool InputFile::UnchangedSinceOpen() const {
     // Any event is a change, whatever it says; once one is seen, the queue is read no more.
     alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
     changed_ = changed_ || handle_ == kNoHandle ||

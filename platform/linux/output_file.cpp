@@ -1,5 +1,7 @@
 #include "platform/output_file.h"
 
+#include "platform/replacement_file.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,9 +88,8 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
             return false;
         }
         target_ = ResolvedPath(path);
-        const size_t slash = target_.rfind('/');
-        const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
-        newFile_ = folder + "." + target_.substr(folder.size()) + ".tandrel-XXXXXX";
+        const std::string_view name = FileNameOf(target_);
+        newFile_ = target_.substr(0, target_.size() - name.size()) + ReplacementTemplate(name);
         const int fd = ::mkostemp(newFile_.data(), O_CLOEXEC);
         if (fd < 0) {
             trouble.Set(path, SystemReason(errno));

@@ -88,7 +88,7 @@ bool InputFile::CurrentSize(uint64_t& size) const {
 }
 
 // Shared for reading only, the file cannot change while it is open.
-bool InputFile::UnchangedSinceOpen() {
+bool InputFile::UnchangedSinceOpen() const {
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/output_file.h"
 
+#include "platform/replacement_file.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -79,15 +81,16 @@ bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
             }
         }
         target_ = path;
-        const size_t slash = target_.find_last_of("\\/:");
-        const std::string folder = slash == std::string::npos ? "" : target_.substr(0, slash + 1);
+        const std::string_view name = FileNameOf(target_);
+        const std::string pattern =
+            target_.substr(0, target_.size() - name.size()) + ReplacementTemplate(name);
         // A name of its own, made anew until one is free.
         HANDLE file = INVALID_HANDLE_VALUE;
         for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
             const unsigned suffix = (::GetTickCount() ^ (::GetCurrentProcessId() << 12)) + attempt;
             char tail[16];
             ::wsprintfA(tail, "%06X", suffix & 0xFFFFFF);
-            newFile_ = folder + "." + target_.substr(folder.size()) + ".tandrel-" + tail;
+            newFile_ = pattern.substr(0, pattern.size() - 6) + tail;
             file = ::CreateFileA(newFile_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
             if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) {
