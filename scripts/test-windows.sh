@@ -131,6 +131,30 @@ pair pe64-a.exe pe64-b.exe "^VA = 1400"
 pair missing.bin example-b.bin ""
 pair chunks-a.bin chunks-b.bin "^File offset = 1000001$" --ignore-initial=1:0x1 --bytes=19999998
 pair example-a.bin example-b.bin "^Warning: not a PE file!$" --exit-code --max-runs=0
+pair pe32-a.exe pe32-b.exe "^Build noise set aside: " --ignore-pe-noise
+
+# Both programs export each patch format of a copy patched in its sections only (dif with CR LF
+# line ends on Windows, the others byte for byte alike), and the Windows program applies the
+# native dif and 1337 patches, then reverts them.
+cp pe64-a.exe pe64-c.exe
+for offset in 1040 8192 40000 100000; do
+    patch pe64-c.exe "$offset" 90C3CC
+done
+for format in dif 1337 ips; do
+    "$native" --format=$format pe64-a.exe pe64-c.exe "linux.$format"
+    wine_run "$windows_exe" --format=$format pe64-a.exe pe64-c.exe "windows.$format" ||
+        fail "tandrel.exe --format=$format: exit status $?"
+    if [ $format = dif ]; then sed 's/$/\r/' linux.dif >linux.dif.crlf; else cp "linux.$format" \
+        "linux.$format.crlf"; fi
+    cmp -s "linux.$format.crlf" "windows.$format" || fail "the Windows $format export differs"
+    [ $format = ips ] && continue
+    cp pe64-a.exe target.exe
+    wine_run "$windows_exe" "--apply=linux.$format" target.exe && cmp -s target.exe pe64-c.exe ||
+        fail "tandrel.exe --apply=linux.$format"
+    wine_run "$windows_exe" "--apply=linux.$format" --revert target.exe &&
+        cmp -s target.exe pe64-a.exe || fail "tandrel.exe --apply=linux.$format --revert"
+    echo "ok: $format exported alike, applied and reverted by tandrel.exe"
+done
 
 # A report path that names an input by another spelling is refused (status 2), and an input that
 # does not exist leaves the report unmade: nothing is written.

@@ -23,16 +23,28 @@ run_native() {
 run_native linux-debug
 run_native linux-asan
 
-# A bounded fuzzing pass over the whole comparison, seeded with the sample image and its
-# patched copy, cut apart by the first two bytes (1,536, little-endian).
+# Bounded fuzzing passes: the whole comparison, seeded with the sample image and its patched copy
+# cut apart by the first two bytes (1,536, little-endian); the PE layout reader, seeded with the
+# mingw-w64 images and the samples; the two patch readers, seeded with a patch of each grammar.
 echo "== linux-fuzz"
 cmake --preset linux-fuzz >/dev/null
-cmake --build build/linux-fuzz -j2 --target comparison_fuzz
-corpus=build/linux-fuzz/corpus/comparison
-mkdir -p "$corpus"
-{ printf '\x00\x06'; cat samples/sample.exe samples/sample-patched.exe; } >"$corpus"/sample
-build/linux-fuzz/tests/fuzz/comparison_fuzz -max_total_time=20 -max_len=4096 \
-    -print_final_stats=0 "$corpus" 2>&1 | tail -n 1
+cmake --build build/linux-fuzz -j2 --target comparison_fuzz pe_layout_fuzz patch_reader_fuzz
+fuzz() {
+    local target=$1 seconds=$2
+    shift 2
+    mkdir -p "build/linux-fuzz/corpus/$target"
+    "build/linux-fuzz/tests/fuzz/$target" -max_total_time="$seconds" -print_final_stats=0 \
+        "build/linux-fuzz/corpus/$target" "$@" 2>&1 | tail -n 1
+}
+corpus=build/linux-fuzz/corpus
+mkdir -p "$corpus/comparison_fuzz" "$corpus/patch_reader_fuzz"
+{ printf '\x00\x06'; cat samples/sample.exe samples/sample-patched.exe; } >"$corpus/comparison_fuzz/sample"
+printf 'This difference file was created by Tandrel\r\n\r\nsample.exe\r\n00000089: 00 01\r\n' \
+    >"$corpus/patch_reader_fuzz/dif"
+printf '>sample.exe\n0000100F:6A->90\n' >"$corpus/patch_reader_fuzz/1337"
+fuzz comparison_fuzz 20 -max_len=4096
+fuzz pe_layout_fuzz 10 -max_len=8192 build/linux-fuzz/tests/fuzz/pe-images samples
+fuzz patch_reader_fuzz 10 -max_len=4096
 
 scripts/test-windows.sh
 
@@ -73,6 +85,21 @@ dialog_starts build/linux-release/app/tandrel
 prefix=$(mktemp -d /tmp/tandrel-prefix.XXXXXX)
 cmake --install build/linux-release --prefix "$prefix" >/dev/null
 dialog_starts "$prefix/bin/tandrel"
+# The program exports none of its own code; the module nothing but its versioned entry. A prefix
+# with a folder writable by others is refused, with its message.
+if nm -DC --defined-only build/linux-release/app/tandrel | grep -q 'tandrel::'; then
+    failed "the program exports its own C++ code"
+fi
+entry=TandrelRunDialog_$(build/linux-release/app/tandrel --version | sed 's/^tandrel //; s/\./_/g')
+[ "$(nm -D --defined-only build/linux-release/lib/tandrel/tandrel-qt-dialog.so |
+    grep -vwE '_edata|_end|__bss_start' | cut -d' ' -f2-)" = "T $entry" ] ||
+    failed "the module exports more than $entry"
+chmod o+w "$prefix/lib"
+status=0
+err=$(QT_QPA_PLATFORM=offscreen "$prefix/bin/tandrel" 2>&1) || status=$?
+[ "$status" = 1 ] && [ "$err" = "tandrel: $prefix/lib/tandrel/tandrel-qt-dialog.so: folder \
+$prefix/lib is writable by others" ] || failed "a prefix writable by others: status $status, $err"
+echo "ok: the module's exports, and a prefix writable by others refused"
 rm -rf "$prefix"
 
 SUDO=""
