@@ -10,7 +10,8 @@ Cases:
              report vs cmp -l's list, both written to files, and the output floor (the report
              copied to a file with 1 MiB read() and write() calls); tandrel's user time per
              record: its user time here less that on an identical 64 MiB pair; and the same
-             runs as JSON Lines, against the text report
+             runs as JSON Lines and as a dif patch, against the text report; and that patch
+             applied to a new copy, against cp --reflink=never and a sync
   sample     start-up: the bundled 1.5 KiB sample pair, 200 runs each of tandrel, cmp -l
              and /bin/true, one of each a round
   small      1,000 pairs of 1 KiB to 1 MiB (log-uniform) with 1 to 5 short differing runs each:
@@ -85,6 +86,21 @@ def execute(command, expect, stdout=os.devnull):
     if os.waitstatus_to_exitcode(status) != expect:
         sys.exit(f"{' '.join(command)}: exit status {os.waitstatus_to_exitcode(status)}")
     return usage.ru_utime
+
+
+def copy_and_sync(source, copy):
+    """cp --reflink=never then a sync, timed together: the floor of writing a patched copy."""
+    remove(copy)
+    os.sync()
+    start = time.perf_counter()
+    execute(["/bin/cp", "--reflink=never", source, copy], 0)
+    os.sync()
+    return time.perf_counter() - start, 0.0
+
+
+def same_bytes(first, second):
+    with open(first, "rb") as a, open(second, "rb") as b:
+        return a.read() == b.read()
 
 
 def remove(*paths):
@@ -194,6 +210,8 @@ def dense_case(args, d, failures):
     report = d("dense-report.txt")
     same = d("dense-identical.txt")
     jsonl = d("dense-runs.jsonl")
+    dif = d("dense.dif")
+    applied = d("dense-applied.bin")
     # The floor copies the report tandrel wrote just before it in the same round.
     steps = {
         "tandrel": lambda: run([args.tandrel] + dense + [report], report),
@@ -203,6 +221,9 @@ def dense_case(args, d, failures):
         "identical": lambda: run([args.tandrel, d("dense1.bin"), d("dense1-copy.bin"), same],
                                  same),
         "jsonl": lambda: run([args.tandrel, "--format=jsonl"] + dense + [jsonl], jsonl),
+        "dif": lambda: run([args.tandrel, "--format=dif"] + dense + [dif], dif),
+        "apply": lambda: run([args.tandrel, "--apply=" + dif, dense[0], applied], applied),
+        "cp and sync": lambda: copy_and_sync(dense[0], d("dense-copy.bin")),
     }
     if args.baseline:
         steps["baseline"] = lambda: run([args.baseline] + dense + [d("dense-baseline.txt")],
@@ -212,12 +233,15 @@ def dense_case(args, d, failures):
     users = {name: [u * 1e3 for _, u in runs] for name, runs in results.items()}
     records = open(report, "rb").read().count(b"File offset = ")
     ratio = wall["tandrel"] / wall["cmp -l"]
-    print(f"64 MiB, {records} runs: " + ", ".join(
-        f"{name} {wall[name]:.3f} s" for name in ("tandrel", "cmp -l", "output floor", "jsonl")))
+    print(f"64 MiB, {records} runs: " + ", ".join(f"{name} {wall[name]:.3f} s" for name in (
+        "tandrel", "cmp -l", "output floor", "jsonl", "dif", "apply", "cp and sync")))
     print(f"  tandrel / cmp -l {ratio:.3f} (target <= 0.8), "
           f"/ output floor {wall['tandrel'] / wall['output floor']:.3f}")
     json_ratio = wall["jsonl"] / wall["tandrel"]
-    print(f"  JSON Lines / text report {json_ratio:.3f} (target <= 1.3)")
+    dif_ratio = wall["dif"] / wall["tandrel"]
+    apply_ratio = wall["apply"] / wall["cp and sync"]
+    print(f"  JSON Lines / text report {json_ratio:.3f} (target <= 1.3), dif / text report "
+          f"{dif_ratio:.3f} (target <= 1.5), apply / cp and sync {apply_ratio:.3f} (target <= 3)")
     if args.baseline:
         print(f"  tandrel / baseline {wall['tandrel'] / wall['baseline']:.3f}")
     # The identical pair costs the same reading and comparing without a record, so the user
@@ -233,6 +257,10 @@ def dense_case(args, d, failures):
         failures.append("dense")
     if json_ratio > 1.3 or open(jsonl, "rb").read().count(b'"type":"run"') != records:
         failures.append("dense JSON Lines")
+    if dif_ratio > 1.5 or open(dif, "rb").read().count(b"\n") != records + 3:
+        failures.append("dense dif")
+    if apply_ratio > 3 or not same_bytes(applied, dense[1]):
+        failures.append("dense apply")
     if per_record > 60:
         failures.append("dense user time per record")
 
