@@ -137,8 +137,8 @@ class LineSplitter {
     uint32_t number_;
 };
 
-// `HEX: HEX HEX`, blanks optional around the colon, at least one between the bytes.
-bool TakeDifFields(LineCursor& c, ByteChange& change) {
+// `HEX:` and the old byte, blanks optional around the colon: how both grammars start a record.
+bool TakeAddressAndOldByte(LineCursor& c, ByteChange& change) {
     c.SkipBlanks();
     if (!c.TakeHex(16, change.address)) {
         return false;
@@ -148,21 +148,17 @@ bool TakeDifFields(LineCursor& c, ByteChange& change) {
         return false;
     }
     c.SkipBlanks();
-    return c.TakeByte(change.oldByte) && c.SkipBlanks() && c.TakeByte(change.newByte);
+    return c.TakeByte(change.oldByte);
+}
+
+// `HEX: HEX HEX`, blanks optional around the colon, at least one between the bytes.
+bool TakeDifFields(LineCursor& c, ByteChange& change) {
+    return TakeAddressAndOldByte(c, change) && c.SkipBlanks() && c.TakeByte(change.newByte);
 }
 
 // `HEX:HEX->HEX`, blanks optional between the parts.
 bool Take1337Fields(LineCursor& c, ByteChange& change) {
-    c.SkipBlanks();
-    if (!c.TakeHex(16, change.address)) {
-        return false;
-    }
-    c.SkipBlanks();
-    if (!c.Take(':')) {
-        return false;
-    }
-    c.SkipBlanks();
-    if (!c.TakeByte(change.oldByte)) {
+    if (!TakeAddressAndOldByte(c, change)) {
         return false;
     }
     c.SkipBlanks();

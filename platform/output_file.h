@@ -35,8 +35,11 @@ class OutputFile {
   private:
     // handle is a file descriptor, or a Win32 HANDLE.
     static bool NamesAnInput(intptr_t handle, std::span<const InputFile* const> inputs);
+    // The stream over an open handle; closes it when none can be had.
+    bool OpenStream(intptr_t handle, Trouble& trouble);
 
     std::FILE* stream_ = nullptr;
+    bool binary_ = false;  // Windows: no CR LF for "\n"
     bool standardOutput_ = false;
     const char* path_ = "";
     std::string target_;   // the path a new file takes the place of

@@ -100,13 +100,7 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
         const mode_t mask = ::umask(0);
         ::umask(mask);
         ::fchmod(fd, exists ? named.st_mode & 07777 : 0666 & ~mask);
-        stream_ = ::fdopen(fd, "w");
-        if (stream_ == nullptr) {
-            trouble.Set(path, SystemReason(errno));
-            ::close(fd);
-            return false;
-        }
-        return true;
+        return OpenStream(fd, trouble);
     }
     // Write-only, so a pipe or FIFO behaves as for any writer; not truncated until it is known
     // to be no input.
@@ -126,10 +120,14 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
         ::close(fd);
         return false;
     }
-    stream_ = ::fdopen(fd, "w");
+    return OpenStream(fd, trouble);
+}
+
+bool OutputFile::OpenStream(intptr_t fd, Trouble& trouble) {
+    stream_ = ::fdopen(static_cast<int>(fd), "w");
     if (stream_ == nullptr) {
-        trouble.Set(path, SystemReason(errno));
-        ::close(fd);
+        trouble.Set(path_, SystemReason(errno));
+        ::close(static_cast<int>(fd));
         return false;
     }
     return true;

@@ -17,22 +17,19 @@ HANDLE AsHandle(intptr_t handle) {
     return reinterpret_cast<HANDLE>(handle);
 }
 
-// A stream over an open handle, as "w+" would open it: text mode storing "\n" as CR LF, or binary.
-std::FILE* StreamOf(HANDLE file, bool binary) {
-    const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file),
-                                     _O_RDWR | (binary ? _O_BINARY : _O_TEXT));
-    if (fd < 0) {
-        ::CloseHandle(file);
-        return nullptr;
-    }
-    std::FILE* stream = ::_fdopen(fd, binary ? "w+b" : "w+t");
-    if (stream == nullptr) {
-        ::_close(fd);
-    }
-    return stream;
-}
-
 }  // namespace
+
+// As "w+" would open it: text mode storing "\n" as CR LF, or binary.
+bool OutputFile::OpenStream(intptr_t handle, Trouble& trouble) {
+    const int fd = ::_open_osfhandle(handle, _O_RDWR | (binary_ ? _O_BINARY : _O_TEXT));
+    stream_ = fd >= 0 ? ::_fdopen(fd, binary_ ? "w+b" : "w+t") : nullptr;
+    if (stream_ == nullptr) {
+        fd >= 0 ? ::_close(fd) : ::CloseHandle(AsHandle(handle));
+        trouble.Set(path_, "cannot be opened for writing");
+        return false;
+    }
+    return true;
+}
 
 bool OutputFile::NamesAnInput(intptr_t handle, std::span<const InputFile* const> inputs) {
     BY_HANDLE_FILE_INFORMATION written;
@@ -65,6 +62,7 @@ OutputFile::~OutputFile() {
 bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
                       std::span<const InputFile* const> inputs, Trouble& trouble) {
     path_ = path;
+    binary_ = binary;
     const DWORD attributes = ::GetFileAttributesA(path);
     if (asNewFile &&
         (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
@@ -97,8 +95,8 @@ bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
                 break;
             }
         }
-        stream_ = file != INVALID_HANDLE_VALUE ? StreamOf(file, binary) : nullptr;
-        if (stream_ == nullptr) {
+        if (file == INVALID_HANDLE_VALUE ||
+            !OpenStream(reinterpret_cast<intptr_t>(file), trouble)) {
             if (file != INVALID_HANDLE_VALUE) {
                 ::DeleteFileA(newFile_.c_str());
             }
@@ -127,12 +125,7 @@ bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
         trouble.Set(path, "cannot be opened for writing");
         return false;
     }
-    stream_ = StreamOf(file, binary);
-    if (stream_ == nullptr) {
-        trouble.Set(path, "cannot be opened for writing");
-        return false;
-    }
-    return true;
+    return OpenStream(reinterpret_cast<intptr_t>(file), trouble);
 }
 
 bool OutputFile::Close(Trouble& trouble, bool keep) {
