@@ -39,10 +39,10 @@ constexpr OptionSpec kOptions[] = {
     {Id::kMaxRuns, "max-runs", 0, "N", "stop after N runs (not with a patch format)"},
     {Id::kIgnorePeNoise, "ignore-pe-noise", 0, nullptr,
      "set a PE image's time stamps, checksum, debug\n"
-     "                            identity and signature aside"},
+     "                              identity and signature aside"},
     {Id::kApply, "apply", 0, "PATCH",
      "apply a dif or 1337 PATCH to TARGET (IPS patches\n"
-     "                            carry no old bytes and are not applied)"},
+     "                              carry no old bytes and are not applied)"},
     {Id::kRevert, "revert", 0, nullptr, "with --apply: take the patch back"},
     {Id::kHelp, "help", 'h', nullptr, "show this help and exit"},
     {Id::kVersion, "version", 'V', nullptr, "show the version and exit"},
@@ -283,7 +283,7 @@ std::string HelpText() {
         if (spec.valueName != nullptr) {
             left += std::string("=") + spec.valueName;
         }
-        left.resize(std::max<size_t>(left.size() + 2, 28), ' ');
+        left.resize(std::max<size_t>(left.size() + 2, 30), ' ');
         text += left + spec.help + "\n";
     }
     text +=
