@@ -73,6 +73,12 @@ void FillUnique(std::string& name, size_t at, unsigned attempt) {
     }
 }
 
+std::string FullPath(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD length = ::GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return length > 0 && length < MAX_PATH ? std::string(full, length) : path;
+}
+
 }  // namespace
 
 std::string_view FileNameOf(std::string_view path) {
@@ -242,7 +248,10 @@ bool ReplacementFile::Replace(Trouble& trouble) {
     // data streams and creation time over to the new file, and without
     // REPLACEFILE_IGNORE_MERGE_ERRORS fails rather than drop one, leaving TARGET under its name.
     // MoveFileExA would put in TARGET's place a file with only what its folder gives a new one.
-    if (!::ReplaceFileA(targetPath_.c_str(), newPath_.c_str(), nullptr, 0, nullptr, nullptr)) {
+    // Full paths: Wine's ReplaceFile finds no folder for its work in a bare name.
+    const std::string target = FullPath(targetPath_);
+    const std::string replacement = FullPath(newPath_);
+    if (!::ReplaceFileA(target.c_str(), replacement.c_str(), nullptr, 0, nullptr, nullptr)) {
         return Fail(trouble, targetPath_, "cannot be replaced: " + WindowsReason(::GetLastError()));
     }
     kept_ = true;
