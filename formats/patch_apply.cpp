@@ -116,11 +116,9 @@ PatchModule* ChooseModule(Patch& patch, std::string_view targetName, std::string
     return matches == 1 ? chosen : nullptr;
 }
 
-// Rewrites the RVAs, in ascending order, as file offsets through TARGET's section table: the
-// first section in table order whose raw data, placed at its virtual address, holds the RVA,
-// and only where the offset translates back to that RVA. A sweep over the sections' starts
-// keeps those that hold the current RVA in a heap by table index, so a header that declares
-// thousands of sections costs O(log n) a record. The changes leave in offset order.
+// Rewrites the RVAs as file offsets: the first section in table order whose raw data holds the
+// RVA, where the offset translates back to it. A sweep keeps the sections holding the current RVA
+// in a heap by table index, so thousands of sections cost O(log n) a record.
 bool MapRvasToOffsets(const PeImageInfo& image, std::vector<ByteChange>& changes,
                       std::string& reason) {
     struct Span {

@@ -45,11 +45,9 @@ struct PatchRefusal {
 // is well past any patch of a file that a 32-bit PE can be, and it keeps line numbers in 32 bits.
 inline constexpr uint64_t kPatchTextLimit = 1073741824;
 
-// Reads a dif or a 1337 patch fed piece by piece, a piece ending anywhere, even inside a line,
-// so that a large patch never has to be held whole. The format comes from the content: the first
-// line that is a record of either grammar names it; with none, a `>` line means 1337 (whose lines
-// are then refused one by one), else the text holds no record. The text must be shorter than
-// kPatchTextLimit.
+// Reads a dif or a 1337 patch fed in pieces that may end anywhere, so a large patch is never held
+// whole. The first record line of either grammar names the format; with none, a `>` line means
+// 1337. The text must be shorter than kPatchTextLimit.
 class PatchReader {
   public:
     // sizeHint: the whole text's length when known, so that the room for the records is taken

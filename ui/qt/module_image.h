@@ -7,10 +7,9 @@
 
 namespace tandrel {
 
-// Why image (size bytes) must not be given to the dynamic loader, or empty. It must be an ELF
-// shared object of this program's machine and class whose program headers and loadable segments
-// lie within its bytes (the loader would fault on a segment past the end), and its dynamic
-// symbol table must define the function entry, which it checks without running any of its code.
+// Why image (size bytes) must not go to the dynamic loader, or empty: not an ELF shared object of
+// this program's machine and class, a segment past its end (the loader would fault), or no entry
+// in its dynamic symbols (checked before any of its code can run).
 std::string ModuleImageFault(const unsigned char* image, size_t size, const char* entry);
 
 }  // namespace tandrel

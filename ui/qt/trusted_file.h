@@ -9,13 +9,9 @@
 
 namespace tandrel {
 
-// Opens path (absolute) for reading, walking it from the root one opened component at a time, so
-// what is checked is what is opened. Every folder on the way must be owned by root or the user
-// (the real user id), writable by others only when sticky, and writable by its group only when
-// the group is root's, the user's primary group or "staff". A symbolic link is followed only when
-// it is owned by root or the user. The file must be a regular one, owned by root or the user and
-// writable by its owner alone; it is opened without blocking, so a FIFO cannot hang the caller.
-// Otherwise the result is not valid and trouble holds path and the reason.
+// Opens the absolute path for reading one component at a time from the root, checking what it
+// opens: folders and links owned by root or the user and writable by nobody else (sticky folders,
+// and the groups root, the user's own and "staff", aside), a regular file only its owner writes.
 UniqueFd OpenTrustedFile(const std::string& path, Trouble& trouble);
 
 }  // namespace tandrel
