@@ -73,8 +73,8 @@ class RecordMaker {
                              second,
                              0,
                              0,
-                             std::nullopt,
-                             std::nullopt};
+                             {},
+                             {}};
         if (image_ != nullptr) {
             // An image is below 2 GiB, so its offsets fit the 32-bit section arithmetic.
             record.rva = FileOffsetToRva(*image_, static_cast<uint32_t>(record.offset));
@@ -87,8 +87,8 @@ class RecordMaker {
         if (places_ != nullptr) {
             section = places_->SectionAt(record.offset);
             field = places_->FieldAt(record.offset);
-            record.section = section ? std::optional(section.View()) : std::nullopt;
-            record.field = field ? std::optional(field.View()) : std::nullopt;
+            record.section = section ? section.View() : std::string_view();
+            record.field = field ? field.View() : std::string_view();
         }
         ++summary_.runs;
         summary_.bytes += length;

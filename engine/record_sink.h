@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string_view>
 
 #include "engine/pe_image.h"
@@ -34,10 +33,10 @@ struct DiffRecord {
     const uint8_t* second;
     uint32_t rva;  // 0 when the offset lies in no section's raw data (or the file is no image)
     uint64_t va;   // the image base plus rva, 32-bit wrapping for PE32
-    // Where the run starts in the image, when asked for: none outside every section or field.
-    // A section's name is spelt as its table entry has it, whatever bytes those are.
-    std::optional<std::string_view> section;
-    std::optional<std::string_view> field;
+    // Where the run starts in the image, when asked for: no data() outside every section or
+    // field. A section's name is spelt as its table entry has it, whatever bytes those are.
+    std::string_view section;
+    std::string_view field;
 };
 
 struct ComparisonSummary {

@@ -53,9 +53,9 @@ void AppendHexString(ReportText& text, uint64_t value) {
     text.Append("\"");
 }
 
-void AppendNameOrNull(ReportText& text, const std::optional<std::string_view>& name) {
-    if (name) {
-        AppendJsonString(text, *name);
+void AppendNameOrNull(ReportText& text, std::string_view name) {
+    if (name.data() != nullptr) {
+        AppendJsonString(text, name);
     } else {
         text.Append("null");
     }

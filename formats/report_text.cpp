@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 
 namespace tandrel {
@@ -53,17 +54,26 @@ bool ReportText::AppendInParts(const char* text, size_t count) {
 }
 
 char* FormatHex(char* out, uint64_t value, bool lower) {
-    int digits = 1;
-    while (digits < 16 && value >> (4 * digits) != 0) {
-        ++digits;
+    // The digits a value needs from its highest set bit, then two at a time from the end.
+    const auto digits = static_cast<size_t>((67 - std::countl_zero(value | 1)) / 4);
+    const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
+    char* const end = out + digits;
+    char* at = end;
+    for (; at - out >= 2; value >>= 8) {
+        at -= 2;
+        std::memcpy(at, &pairs[(value & 0xFF) * 2], 2);
     }
-    for (int k = digits - 1; k >= 0; --k) {
-        *out++ = HexDigit(static_cast<unsigned>(value >> (4 * k)) & 15, lower);
+    if (at > out) {
+        *out = pairs[(value & 0xF) * 2 + 1];
     }
-    return out;
+    return end;
 }
 
 char* FormatDecimal(char* out, uint64_t value) {
+    if (value < 10) {
+        *out = static_cast<char>('0' + value);  // most runs are short
+        return out + 1;
+    }
     char digits[20];
     size_t count = 0;
     do {
@@ -76,10 +86,11 @@ char* FormatDecimal(char* out, uint64_t value) {
 
 char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated, bool lower) {
     const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
+    const size_t width = separated ? 3 : 2;
     for (size_t k = 0; k < count; ++k) {
         std::memcpy(out, &pairs[bytes[k] * 2], 2);
         out[2] = ' ';
-        out += separated ? 3 : 2;
+        out += width;
     }
     return out;
 }

@@ -62,9 +62,9 @@ struct RecordingSink : RecordSink {
 
     bool Begin(const ComparisonFacts&, Trouble&) override { return true; }
     bool Record(const DiffRecord& r) override {
+        const auto name = [](std::string_view n) { return n.data() ? std::string(n) : "null"; };
         records.push_back(Formatted("%llX ", r.offset) + std::to_string(r.length) + " " +
-                          std::string(r.section.value_or("null")) + " " +
-                          std::string(r.field.value_or("null")));
+                          name(r.section) + " " + name(r.field));
         return true;
     }
     bool End(const ComparisonSummary& s, Trouble&) override {
