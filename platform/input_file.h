@@ -31,8 +31,8 @@ class InputFile {
     // false when it cannot be had.
     bool CurrentSize(uint64_t& size) const;
     // False once the file may have changed since it was opened (Linux; Windows shares it for
-    // reading only): an inotify watch set before it was sized, then size and times, which alone
-    // tell where no watch can be had. A write to a block device through another node is not seen.
+    // reading only): its size and times, and an inotify watch where times may not tell. A write
+    // to a block device through another node is not seen.
     bool UnchangedSinceOpen() const;
 
     // Reads up to count bytes from offset into buffer and sets bytesRead to how many arrived;
