@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/patch_reader.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
@@ -38,11 +39,6 @@ const char* BaseName(const char* path) {
         }
     }
     return name;
-}
-
-std::string HexText(uint64_t value) {
-    char digits[16];
-    return "0x" + std::string(digits, FormatHex(digits, value));
 }
 
 // Writes lines of a byte each through room reserved for the whole run, or in parts for a run
