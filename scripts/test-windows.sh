@@ -11,6 +11,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# Xvfb makes /tmp/.X11-unix for its socket wherever TMPDIR points; it goes again if it was not here.
+if [ ! -e /tmp/.X11-unix ]; then
+    trap 'rmdir /tmp/.X11-unix 2>/dev/null || true' EXIT
+fi
 
 build() {
     echo "== $1"
