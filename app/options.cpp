@@ -91,12 +91,12 @@ class Parser {
     explicit Parser(Arguments& result) : result_(result) {}
 
     // Takes one option with its value; false on a usage error or at --help and --version.
-    bool Take(const OptionSpec& spec, const std::string& spelling,
+    bool Take(const OptionSpec& entry, const std::string& spelling,
               const std::optional<std::string>& value) {
         Options& options = result_.options;
         const std::string text = value.value_or("");
         uint64_t number = 0;
-        switch (spec.id) {
+        switch (entry.id) {
             case Id::kHelp:
                 result_.action = Action::kHelp;
                 return false;
@@ -161,18 +161,18 @@ class Parser {
 };
 
 const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.name) {
-            return &spec;
+    for (const OptionSpec& entry : kOptions) {
+        if (name == entry.name) {
+            return &entry;
         }
     }
     return nullptr;
 }
 
 const OptionSpec* FindShort(char letter) {
-    for (const OptionSpec& spec : kOptions) {
-        if (spec.letter != 0 && spec.letter == letter) {
-            return &spec;
+    for (const OptionSpec& entry : kOptions) {
+        if (entry.letter != 0 && entry.letter == letter) {
+            return &entry;
         }
     }
     return nullptr;
@@ -233,30 +233,30 @@ Arguments ParseArguments(std::span<const std::string> tokens, bool quoted) {
         const bool isLong = token[1] == '-';
         const size_t equals = isLong ? token.find('=') : std::string::npos;
         const std::string spelling = token.substr(0, equals);
-        const OptionSpec* spec = isLong ? FindLong(spelling.substr(2))
+        const OptionSpec* entry = isLong ? FindLong(spelling.substr(2))
                                         : (token.size() == 2 ? FindShort(token[1]) : nullptr);
-        if (spec == nullptr) {
+        if (entry == nullptr) {
             parser.Fail("unknown option '" + spelling + "'");
             return result;
         }
         std::optional<std::string> value;
         if (equals != std::string::npos) {
             value = token.substr(equals + 1);
-        } else if (spec->valueName != nullptr && k + 1 < tokens.size()) {
+        } else if (entry->valueName != nullptr && k + 1 < tokens.size()) {
             value = tokens[++k];
         }
         if (value && quoted) {
             StripQuotes(*value);
         }
-        if (spec->valueName != nullptr && !value) {
+        if (entry->valueName != nullptr && !value) {
             parser.Fail("option '" + spelling + "' needs a value");
             return result;
         }
-        if (spec->valueName == nullptr && equals != std::string::npos) {
+        if (entry->valueName == nullptr && equals != std::string::npos) {
             parser.Fail("option '" + spelling + "' takes no value");
             return result;
         }
-        if (!parser.Take(*spec, spelling, value)) {
+        if (!parser.Take(*entry, spelling, value)) {
             return result;
         }
         result.options.headless = true;
@@ -276,15 +276,15 @@ std::string HelpText() {
         "dialog.\n"
         "\n"
         "Options:\n";
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionSpec& entry : kOptions) {
         std::string left =
-            spec.letter != 0 ? std::string("  -") + spec.letter + ", --" : "      --";
-        left += spec.name;
-        if (spec.valueName != nullptr) {
-            left += std::string("=") + spec.valueName;
+            entry.letter != 0 ? std::string("  -") + entry.letter + ", --" : "      --";
+        left += entry.name;
+        if (entry.valueName != nullptr) {
+            left += std::string("=") + entry.valueName;
         }
         left.resize(std::max<size_t>(left.size() + 2, 30), ' ');
-        text += left + spec.help + "\n";
+        text += left + entry.help + "\n";
     }
     text +=
         "Numbers are decimal, or hexadecimal after 0x. A file whose name begins with - goes\n"
