@@ -158,7 +158,9 @@ bool TextReportSink::End(const ComparisonSummary& summary, Trouble& trouble) {
         AppendLineEnd();
         text.Append("Stopped after ");
         text.AppendDecimal(summary.runs);
-        text.Append(" runs (--max-runs); later differences are not listed.");
+        text.AppendText(summary.runs == 1
+                            ? " run (--max-runs); later differences are not listed."
+                            : " runs (--max-runs); later differences are not listed.");
         AppendLineEnd();
     }
     if (summary.noiseSetAside) {
