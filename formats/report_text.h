@@ -62,7 +62,6 @@ class ReportText {
     }
     void Commit(const char* end) { length_ = static_cast<size_t>(end - buffer_); }
 
-    bool IsFull() const { return full_; }
     // The error number of the write to the stream that failed, or 0.
     int WriteError() const { return writeError_; }
     // The text so far, zero-terminated (a bounded text).

@@ -107,9 +107,6 @@ bool TextReportSink::AppendLineEnd() {
 
 bool TextReportSink::Record(const DiffRecord& record) {
     ReportText& text = output_.Text();
-    if (text.IsFull()) {
-        return false;
-    }
     // Each hex line may write one character past its end when unseparated.
     const size_t longest = kRecordFixedText + 2 * (3 * record.length + 1);
     if (char* room = text.Reserve(longest); room != nullptr) {
@@ -118,8 +115,8 @@ bool TextReportSink::Record(const DiffRecord& record) {
         text.Commit(direct.End());
         return true;
     }
-    // Near a bounded text's end, where the record is cut, or a record longer than a streamed
-    // text's whole buffer.
+    // Near a bounded text's end, where the record is cut (a full text takes nothing and stops the
+    // comparison), or a record longer than a streamed text's whole buffer.
     return WriteRecord(text, record);
 }
 
