@@ -104,15 +104,16 @@ class Parser {
                 result_.action = Action::kVersion;
                 return false;
             case Id::kFormat:
+                // Each value is judged on its own: an earlier good one does not cover a bad one.
                 for (const FormatName& format : kFormats) {
                     if (text == format.name) {
                         options.format = format.format;
                         options.formatGiven = true;
-                        break;
+                        return true;
                     }
                 }
-                return options.formatGiven || Fail("bad value for " + spelling + ": '" + text +
-                                                   "' (text, jsonl, dif, 1337 or ips)");
+                return Fail("bad value for " + spelling + ": '" + text +
+                            "' (text, jsonl, dif, 1337 or ips)");
             case Id::kExitCode:
                 options.exitCode = true;
                 return true;
@@ -137,7 +138,7 @@ class Parser {
                 return true;
             case Id::kApply:
                 options.apply = text;
-                return true;
+                return !text.empty() || Fail("option '" + spelling + "' needs a patch file");
             case Id::kRevert:
                 options.revert = true;
                 return true;
@@ -179,7 +180,7 @@ const OptionSpec* FindShort(char letter) {
 }
 
 // The combinations that no single run can honour.
-bool CheckCombination(Arguments& result, Parser& parser) {
+bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
     const Options& options = result.options;
     const bool patch = options.format == OutputFormat::kDif ||
                        options.format == OutputFormat::k1337 ||
@@ -196,6 +197,14 @@ bool CheckCombination(Arguments& result, Parser& parser) {
             return parser.Fail(
                 "--apply takes the file to patch, and the file to write if not "
                 "that one");
+        }
+        for (std::string file : result.files) {
+            if (quoted) {
+                StripQuotes(file);
+            }
+            if (file.empty()) {
+                return parser.Fail("--apply takes no empty file name");
+            }
         }
         return true;
     }
@@ -234,7 +243,7 @@ Arguments ParseArguments(std::span<const std::string> tokens, bool quoted) {
         const size_t equals = isLong ? token.find('=') : std::string::npos;
         const std::string spelling = token.substr(0, equals);
         const OptionSpec* entry = isLong ? FindLong(spelling.substr(2))
-                                        : (token.size() == 2 ? FindShort(token[1]) : nullptr);
+                                         : (token.size() == 2 ? FindShort(token[1]) : nullptr);
         if (entry == nullptr) {
             parser.Fail("unknown option '" + spelling + "'");
             return result;
@@ -261,7 +270,7 @@ Arguments ParseArguments(std::span<const std::string> tokens, bool quoted) {
         }
         result.options.headless = true;
     }
-    CheckCombination(result, parser);
+    CheckCombination(result, parser, quoted);
     return result;
 }
 

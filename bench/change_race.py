@@ -8,7 +8,8 @@ that holds a record (bytes the files never differed in, such as the zeros a cut 
 mapped page) with status 0 is a changed file passed off as compared. Prints the count of those,
 which must be 0, and how the statuses fell; exits 1 when there was any.
 
-Usage: bench/change_race.py [--tandrel PATH] [--data FOLDER] [RUNS]   (RUNS: 2000 unless given)
+Usage: bench/change_race.py [--tandrel PATH] [--data FOLDER] [--mib SIZE] [RUNS]
+(RUNS: 2000 unless given; SIZE: 32 unless given. The test suite runs 300 on 4 MiB.)
 """
 import argparse
 import multiprocessing
@@ -23,22 +24,22 @@ SIZE = 32 << 20
 CUT = 16
 
 
-def make_pair(first, second):
+def make_pair(first, second, size):
     # Zero bytes are what a cut page shows, so the pair holds none: a record of zeros can come
     # only from the race.
-    data = random.Random(1).randbytes(SIZE).replace(b"\0", b"\1")
+    data = random.Random(1).randbytes(size).replace(b"\0", b"\1")
     for path in (first, second):
         with open(path, "wb") as out:
             out.write(data)
     return data[-CUT:]
 
 
-def cut_and_restore(path, tail, rounds):
+def cut_and_restore(path, tail, size, rounds):
     fd = os.open(path, os.O_WRONLY)
     count = 0
     while True:
-        os.ftruncate(fd, SIZE - CUT)
-        os.pwrite(fd, tail, SIZE - CUT)
+        os.ftruncate(fd, size - CUT)
+        os.pwrite(fd, tail, size - CUT)
         count += 1
         if count % 1024 == 0:
             rounds.value = count
@@ -49,13 +50,15 @@ def main():
     parser.add_argument("runs", nargs="?", type=int, default=2000)
     parser.add_argument("--tandrel", default="build/linux-release/app/tandrel")
     parser.add_argument("--data", help="folder for the pair and the report (a new one in /tmp)")
+    parser.add_argument("--mib", type=int, default=SIZE >> 20, help="the pair's size in MiB")
     args = parser.parse_args()
 
     with tempfile.TemporaryDirectory(dir=args.data) as folder:
         first, second, report = (os.path.join(folder, name) for name in ("a", "b", "report"))
-        tail = make_pair(first, second)
+        size = args.mib << 20
+        tail = make_pair(first, second, size)
         rounds = multiprocessing.Value("q", 0, lock=False)
-        writer = multiprocessing.Process(target=cut_and_restore, args=(first, tail, rounds))
+        writer = multiprocessing.Process(target=cut_and_restore, args=(first, tail, size, rounds))
         writer.start()
         statuses = Counter()
         passed_off = 0

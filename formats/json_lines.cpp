@@ -1,49 +1,10 @@
 #include "formats/json_lines.h"
 
-#include <cstring>
-
+#include "formats/json_text.h"
 #include "platform/file_system.h"
 
 namespace tandrel {
 namespace {
-
-// The length of the valid UTF-8 sequence at p (at most left bytes), or 0 when there is none:
-// no overlong forms, no surrogates, nothing past U+10FFFF.
-size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
-    const unsigned char lead = p[0];
-    size_t length = 0;
-    uint32_t lowest = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-        lowest = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        lowest = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        lowest = 0x10000;
-    } else {
-        return 0;
-    }
-    if (left < length) {
-        return 0;
-    }
-    uint32_t code = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if ((p[k] & 0xC0) != 0x80) {
-            return 0;
-        }
-        code = code << 6 | (p[k] & 0x3F);
-    }
-    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-    return code >= lowest && code <= 0x10FFFF && !surrogate ? length : 0;
-}
-
-void AppendEscapedByte(ReportText& text, unsigned char byte) {
-    char escape[6] = {
-        '\\', 'u', '0', '0', "0123456789abcdef"[byte >> 4], "0123456789abcdef"[byte & 15]};
-    text.Append(escape, sizeof escape);
-}
 
 // A hex number as a JSON string, "0x" and lower case: 64-bit values do not fit a JSON number
 // that every reader takes exactly.
@@ -70,40 +31,14 @@ void AppendBool(ReportText& text, bool value) {
 }
 
 void AppendFile(ReportText& text, const char* path, uint64_t size) {
-    text.Append("{\"path\":");
-    AppendJsonString(text, PathAsUtf8(path));
+    text.Append("{");
+    AppendJsonName(text, "path", PathAsUtf8(path));
     text.Append(",\"size\":");
     text.AppendDecimal(size);
     text.Append("}");
 }
 
 }  // namespace
-
-void AppendJsonString(ReportText& text, std::string_view value) {
-    const auto* p = reinterpret_cast<const unsigned char*>(value.data());
-    size_t left = value.size();
-    text.Append("\"");
-    while (left > 0) {
-        const unsigned char byte = *p;
-        size_t length = 1;
-        if (byte == '"' || byte == '\\') {
-            const char escape[2] = {'\\', static_cast<char>(byte)};
-            text.Append(escape, 2);
-        } else if (byte < 0x20) {
-            AppendEscapedByte(text, byte);
-        } else if (byte < 0x80) {
-            text.Append(reinterpret_cast<const char*>(p), 1);
-        } else if ((length = Utf8SequenceLength(p, left)) != 0) {
-            text.Append(reinterpret_cast<const char*>(p), length);
-        } else {
-            length = 1;
-            AppendEscapedByte(text, byte);
-        }
-        p += length;
-        left -= length;
-    }
-    text.Append("\"");
-}
 
 bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     if (!output_.Open(facts, trouble)) {

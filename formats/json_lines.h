@@ -1,5 +1,6 @@
 // JSON Lines for scripts: one object a line, "\n" after each on every platform. A "files" line,
-// one "run" line a record, and a "summary" line, each with its keys in a fixed order.
+// one "run" line a record, and a "summary" line, each with its keys in a fixed order. Names are
+// written as formats/json_text.h says.
 #pragma once
 
 #include <string_view>
@@ -21,9 +22,5 @@ class JsonLinesSink : public RecordSink {
     ReportOutput& output_;
     bool secondOffsets_ = false;  // the skips differ, so the second file's offsets do too
 };
-
-// Appends text as a JSON string, quotes included: valid UTF-8 as it is, every byte that is not
-// part of a valid UTF-8 sequence as \u00XX of its value, control characters escaped.
-void AppendJsonString(ReportText& text, std::string_view value);
 
 }  // namespace tandrel

@@ -120,6 +120,9 @@ class LineSplitter {
         }
         c.SkipBlanks();
         const char* stop = c.At();
+        if (static_cast<size_t>(stop - at_) > kPatchLineLimit) {
+            return false;  // left to the line's own check, as when it comes in pieces
+        }
         stop += stop != end_ && *stop == '\r';
         if (stop != end_ && *stop != '\n') {
             return false;
@@ -246,7 +249,7 @@ bool PatchReader::Feed(std::string_view piece) {
         const auto* lf = static_cast<const char*>(std::memchr(at, '\n', piece.size()));
         carry_.append(at, lf ? lf + 1 : end);
         if (!lf) {
-            return true;
+            return CarryFits();
         }
         at = lf + 1;
         if (!TakeLines(carry_.data(), carry_.data() + carry_.size())) {
@@ -260,7 +263,13 @@ bool PatchReader::Feed(std::string_view piece) {
         return false;
     }
     carry_.assign(whole, end);
-    return true;
+    return CarryFits();
+}
+
+// A line without its end longer than kPatchLineLimit is refused as soon as its start is longer
+// than that and a CR: a text that is no patch is not read whole first.
+bool PatchReader::CarryFits() {
+    return carry_.size() <= kPatchLineLimit + 1 || Refuse(nextLine_, LongLineReason());
 }
 
 bool PatchReader::Finish(Patch& patch, PatchRefusal& refusal) {
@@ -268,12 +277,7 @@ bool PatchReader::Finish(Patch& patch, PatchRefusal& refusal) {
         TakeLines(carry_.data(), carry_.data() + carry_.size());
     }
     if (!refused_ && state_ == State::kDetecting) {
-        if (!sawModuleLine_) {
-            Refuse(0, "no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)");
-        } else if (strayLine_) {
-            Refuse(strayLine_, strayReason_);
-        }
-        patch_.format = PatchFormat::k1337;
+        Refuse(0, "no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)");
     }
     size_t records = 0;
     for (PatchModule& module : patch_.modules) {
@@ -281,7 +285,8 @@ bool PatchReader::Finish(Patch& patch, PatchRefusal& refusal) {
         records += module.changes.size();
     }
     if (!refused_ && records == 0) {
-        Refuse(0, "no byte records (RVA:OLD->NEW)");
+        Refuse(0, state_ == State::k1337 ? "no byte records (RVA:OLD->NEW)"
+                                         : "no byte records (OFFSET: OLD NEW)");
     }
     patch = refused_ ? Patch() : std::move(patch_);
     refusal = refusal_;
@@ -306,6 +311,8 @@ bool PatchReader::TakeLines(const char* begin, const char* end) {
             patch_.modules.back().changes.push_back(change);
         } else if (!lines.Next(line)) {
             break;
+        } else if (static_cast<size_t>(line.end - line.begin) > kPatchLineLimit) {
+            taken = Refuse(line.number, LongLineReason());
         } else {
             taken = TakeLine(line.begin, line.end, line.number);
         }
@@ -314,57 +321,80 @@ bool PatchReader::TakeLines(const char* begin, const char* end) {
     return taken;
 }
 
+std::string PatchReader::LongLineReason() {
+    return "longer than " + std::to_string(kPatchLineLimit) + " characters: not a patch line";
+}
+
 bool PatchReader::TakeLine(const char* begin, const char* end, uint32_t number) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";  // as Windows editors save
+    if (number == 1 &&
+        std::string_view(begin, static_cast<size_t>(end - begin)).starts_with(kByteOrderMark)) {
+        begin += kByteOrderMark.size();
+    }
     const Line line = {begin, end, number};
     ByteChange change;
     std::string_view name;
     const bool isModuleLine = ParseModuleLine(line, name);
-    if (state_ == State::kDif) {
-        return IsBlank(line) || Refuse(number, "not a dif record (OFFSET: OLD NEW)");
+    const bool blank = IsBlank(line);
+    switch (state_) {
+        case State::kDif:
+            return blank || Refuse(number, "not a dif record (OFFSET: OLD NEW)");
+        case State::kDifTitle:
+            // A header's title is followed by an empty line; without one, the first line was
+            // meant as a record (of a 1337 patch when a 1337 line follows).
+            if (!blank) {
+                return Refuse(titleLine_,
+                              isModuleLine || IsRecord(line, Take1337Fields, change)
+                                  ? "not a 1337 line (>MODULE or RVA:OLD->NEW)"
+                                  : "not a dif record (OFFSET: OLD NEW) nor a header's title "
+                                    "(a title, an empty line, the file's name)");
+            }
+            state_ = State::kDifName;
+            return true;
+        case State::kDifName:
+            // The name is not checked (copies are renamed), but a record in its place means that
+            // the title was a record gone wrong, and the patch is not a dif with a header.
+            if (IsRecord(line, TakeDifFields, change)) {
+                return Refuse(titleLine_,
+                              "not a dif record (OFFSET: OLD NEW) nor a header's title (a "
+                              "title, an empty line, the file's name)");
+            }
+            state_ = State::kDif;
+            return true;
+        case State::k1337:
+            if (!isModuleLine) {
+                return blank || Refuse(number, "not a 1337 line (>MODULE or RVA:OLD->NEW)");
+            }
+            if (name.empty()) {
+                return Refuse(number, "a module line without a name");
+            }
+            patch_.modules.push_back({std::string(name), {}});
+            return true;
+        case State::kDetecting:
+            break;
     }
-    if (state_ == State::k1337 && !isModuleLine) {
-        return IsBlank(line) || Refuse(number, "not a 1337 line (>MODULE or RVA:OLD->NEW)");
-    }
-    if (state_ == State::k1337) {
-        if (name.empty()) {
-            return Refuse(number, "a module line without a name");
-        }
-        patch_.modules.push_back({std::string(name), {}});
-        return true;
-    }
-    // The format is not known yet: every line so far is a dif's header or a 1337 patch's start.
-    if (IsRecord(line, TakeDifFields, change)) {
-        state_ = State::kDif;
-        patch_.format = PatchFormat::kDif;
-        patch_.modules.assign(1, {});
-        // The exporters' record lines take 15 characters or more.
-        patch_.modules[0].changes.reserve(static_cast<size_t>(sizeHint_ / 15) + 1);
-        patch_.modules[0].changes.push_back(change);
-        return true;
-    }
-    if (IsRecord(line, Take1337Fields, change)) {
-        state_ = State::k1337;
-        patch_.format = PatchFormat::k1337;
-        if (strayLine_) {
-            return Refuse(strayLine_, strayReason_);
-        }
-        if (patch_.modules.empty()) {
-            return Refuse(number, "a record before the first >module line");
-        }
-        patch_.modules.back().changes.push_back(change);
+    // The first line that is not blank names the grammar: a `>` line starts a 1337 patch, a dif
+    // record a dif without a header, anything else a dif's header.
+    if (blank) {
         return true;
     }
     if (isModuleLine) {
-        sawModuleLine_ = true;
-        if (!name.empty()) {
-            patch_.modules.push_back({std::string(name), {}});
-        } else if (!strayLine_) {
-            strayLine_ = number;
-            strayReason_ = "a module line without a name";
-        }
-    } else if (!IsBlank(line) && !strayLine_) {
-        strayLine_ = number;
-        strayReason_ = "not a 1337 line (>MODULE or RVA:OLD->NEW)";
+        state_ = State::k1337;
+        patch_.format = PatchFormat::k1337;
+        return TakeLine(begin, end, number);
+    }
+    if (IsRecord(line, Take1337Fields, change)) {
+        return Refuse(number, "a record before the first >module line");
+    }
+    state_ = State::kDifTitle;
+    titleLine_ = number;
+    patch_.format = PatchFormat::kDif;
+    patch_.modules.assign(1, {});
+    // The exporters' record lines take 15 characters or more.
+    patch_.modules[0].changes.reserve(static_cast<size_t>(sizeHint_ / 15) + 1);
+    if (IsRecord(line, TakeDifFields, change)) {
+        state_ = State::kDif;
+        patch_.modules[0].changes.push_back(change);
     }
     return true;
 }

@@ -1,5 +1,6 @@
-// The two patch formats that carry the old bytes, read into byte changes: the disassembler's
-// `dif` (file offsets) and the debugger's `1337` (RVAs, by module).
+// The two patch formats that carry the old bytes, read into byte changes: `dif`, a line
+// `OFFSET: OLD NEW` a byte by file offset after a short header, and `1337`, `>MODULE` lines each
+// followed by lines `RVA:OLD->NEW`.
 #pragma once
 
 #include <cstdint>
@@ -45,9 +46,16 @@ struct PatchRefusal {
 // is well past any patch of a file that a 32-bit PE can be, and it keeps line numbers in 32 bits.
 inline constexpr uint64_t kPatchTextLimit = 1073741824;
 
+// The longest line read, without its line end: a record takes at most 40 characters with a few
+// blanks, a header's title or file name a few hundred.
+inline constexpr size_t kPatchLineLimit = 4096;
+
 // Reads a dif or a 1337 patch fed in pieces that may end anywhere, so a large patch is never held
-// whole. The first record line of either grammar names the format; with none, a `>` line means
-// 1337. The text must be shorter than kPatchTextLimit.
+// whole, nor a line longer than kPatchLineLimit. A UTF-8 byte-order mark may start the text. The
+// first line that is not blank names the grammar: a `>MODULE` line a 1337 patch, anything else a
+// dif, which starts with its first record or with a header of three lines (a title, an empty
+// line, the file's name). Past that, every line is blank or a line of the grammar; the first
+// other line refuses the patch. The text must be shorter than kPatchTextLimit.
 class PatchReader {
   public:
     // sizeHint: the whole text's length when known, so that the room for the records is taken
@@ -60,11 +68,14 @@ class PatchReader {
     bool Finish(Patch& patch, PatchRefusal& refusal);
 
   private:
-    enum class State { kDetecting, kDif, k1337 };
+    // kDifTitle and kDifName: the header's title line was read, then its empty line.
+    enum class State { kDetecting, kDifTitle, kDifName, kDif, k1337 };
 
     bool TakeLines(const char* begin, const char* end);
     bool TakeLine(const char* begin, const char* end, uint32_t number);
+    bool CarryFits();
     bool Refuse(uint32_t line, std::string reason);
+    static std::string LongLineReason();
 
     uint64_t sizeHint_;
     State state_ = State::kDetecting;
@@ -73,10 +84,7 @@ class PatchReader {
     bool refused_ = false;
     std::string carry_;  // the start of a line that the last piece cut short
     uint32_t nextLine_ = 1;
-    bool sawModuleLine_ = false;
-    // While the format is not known: the first line that a 1337 patch could not hold, and why.
-    uint32_t strayLine_ = 0;
-    const char* strayReason_ = nullptr;
+    uint32_t titleLine_ = 0;  // a dif header's title line
 };
 
 // True for the text of an IPS patch, which carries no old bytes: "PATCH" first, "EOF" last or

@@ -1,6 +1,6 @@
-// The differences as patches other tools read: the disassembler's plain byte list (dif), the
-// debugger's RVA list (1337), and IPS. A patch is written whole or not at all: a failed export
-// leaves the report path as it was (see ReportOutput::ToNewFile).
+// The differences as patches: a line a byte by file offset after a short header (dif), a line a
+// byte by RVA after a `>MODULE` line (1337), and IPS. A patch is written whole or not at all: a
+// failed export leaves the report path as it was (see ReportOutput::ToNewFile).
 #pragma once
 
 #include <cstdint>

@@ -33,7 +33,7 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
          "> A:FF:0 1428:6F:20 FFFFFFFFFFFFFFFF:1:2 "},
         {">A.exe\n00012475:6A->90\n\n>b.dll\r\n 10 : 0a -> 0B \n1:00->01",
          ">A.exe 12475:6A:90 >b.dll 1:0:1 10:A:B "},
-        {"x\n1: 00 01\n\n2: 00 01 02\n", "line 4: not a dif record (OFFSET: OLD NEW)"},
+        {"x\n\nname\n1: 00 01\n\n2: 00 01 02\n", "line 6: not a dif record (OFFSET: OLD NEW)"},
         {"1: 00 01\n00000000000000001: 00 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
         {"1: 00 01\n2: 0 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
         {"5: 00 01\n1: 00 01\n5: 00 02\n",
@@ -44,13 +44,109 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
         {">m\n1:00->01\n\n>n\n1:00->01\n1:00->02",
          "line 6: a second record for RVA 1 (the first is on line 5)"},
         {">\n1:00->01", "line 1: a module line without a name"},
-        {"1: 00 01\r\r\n", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
+        {"1: 00 01\r\r\n", "line 0: no byte records (OFFSET: OLD NEW)"},
+        {" \n\t\r\n", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
         {">m\n", "line 0: no byte records (RVA:OLD->NEW)"},
         {"PATCHEOF\x01\x02\x03", "line 0: IPS patches carry no old bytes to check"},
     };
     for (const auto& [text, read] : cases) {
         EXPECT_EQ(Read(text), read) << text;
     }
+}
+
+// Every line past a dif's header (a title, an empty line, the file's name) is a record or blank,
+// and a 1337 patch holds nothing but module lines and records: the first other line refuses the
+// patch with its number, however well-formed the records after it.
+TEST(PatchGrammar, AMalformedFirstRecordRefusesThePatch) {
+    const std::string header = "This difference file was created by Tandrel\r\n\r\nt.bin\r\n";
+    const std::string dif = "not a dif record (OFFSET: OLD NEW)";
+    const std::string title =
+        dif + " nor a header's title (a title, an empty line, the file's name)";
+    const std::pair<std::string, std::string> cases[] = {
+        // After the header: a typo in a hex digit, a missing colon, a 0x prefix, 17 digits, a
+        // byte-order mark, a byte too many, a 1337 record, a stray word.
+        {header + "0000100G: 12 34\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "00001000: 1G 34\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "00001000 12 34\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "0x00001000: 12 34\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "00000000000001000: 12 34\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "\xEF\xBB\xBF"
+                  "00001000: 12 34\n00001001: 56 78\n",
+         "line 4: " + dif},
+        {header + "00001000: 12 34 56\n00001001: 56 78\n", "line 4: " + dif},
+        {header + "00001000: 12 34\n\n00001001:56->78\n", "line 6: " + dif},
+        {header + "00001000: 12 34\nend\n", "line 5: " + dif},
+        // No header: the malformed first record is no title, since no empty line follows it, or
+        // a record stands where the name would.
+        {"0000100G: 12 34\n00001001: 56 78\n", "line 1: " + title},
+        {"00001000 12 34\r\n00001001: 56 78\r\n", "line 1: " + title},
+        {"0x1000: 12 34\n\n00001001: 56 78\n", "line 1: " + title},
+        {"\n\n00000000000001000: 12 34\n00001001: 56 78\n", "line 3: " + title},
+        {"\xEF\xBB\xBF\xEF\xBB\xBF"
+         "1000: 12 34\n1001: 56 78\n",
+         "line 1: " + title},
+        {"title\nname\n1000: 12 34\n", "line 1: " + title},
+        // One line and nothing after it: no record.
+        {"0000100G: 12 34\n", "line 0: no byte records (OFFSET: OLD NEW)"},
+        // A 1337 patch: its first line is a `>` line, and so is every line that is no record.
+        {"junk\n>t.bin\n1000:12->34\n", "line 1: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
+        {">t.bin\n100G:12->34\n1001:56->78\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
+        {">t.bin\n1000:12-34\n1001:56->78\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
+        {">t.bin\n1000: 12 34\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
+    };
+    for (const auto& [text, read] : cases) {
+        EXPECT_EQ(Read(text), read) << text;
+    }
+}
+
+// A patch saved by a Windows editor starts with a UTF-8 byte-order mark: read as without it.
+TEST(PatchGrammar, ALeadingByteOrderMarkIsRead) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"\xEF\xBB\xBFThis difference file\r\n\r\nt.bin\r\n00001000: 12 34\r\n", "> 1000:12:34 "},
+        {"\xEF\xBB\xBF"
+         "00001000: 12 34\n1001: 56 78",
+         "> 1000:12:34 1001:56:78 "},
+        {"\xEF\xBB\xBF>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
+        {"\xEF\xBB\xBF\n>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
+        {"\xEF\xBB\xBF", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
+        {"\xEF\xBB", "line 0: no byte records (OFFSET: OLD NEW)"},
+    };
+    for (const auto& [text, read] : cases) {
+        EXPECT_EQ(Read(text), read) << text;
+    }
+}
+
+// What a reader fed in pieces of the given size makes of the text, as Read does.
+std::string ReadInPieces(const std::string& text, size_t piece) {
+    PatchReader reader(text.size());
+    bool fed = true;
+    size_t at = 0;
+    for (; at < text.size() && fed; at += piece) {
+        fed = reader.Feed(std::string_view(text).substr(at, piece));
+    }
+    Patch patch;
+    PatchRefusal refusal;
+    reader.Finish(patch, refusal);
+    return "line " + std::to_string(refusal.line) + ": " + refusal.reason + " after " +
+           std::to_string(std::min(at, text.size()));
+}
+
+// A line is at most 4,096 characters without its line end: a longer one is refused, and a reader
+// fed in pieces stops taking them once a line's start is past that, however long the text.
+TEST(PatchGrammar, ALineLongerThanARecordCanBeIsRefusedEarly) {
+    const std::string longest = "1000:" + std::string(4086, ' ') + "12 34";
+    ASSERT_EQ(longest.size(), 4096u);
+    const std::string tooLong = "1000:" + std::string(4087, ' ') + "12 34";
+    const std::string reason = "longer than 4096 characters: not a patch line";
+    EXPECT_EQ(Read(std::string(4096, 'x') + "\r\n\nname\n1: 00 01"), "> 1:0:1 ");
+    EXPECT_EQ(Read(longest + "\r\n"), "> 1000:12:34 ");
+    EXPECT_EQ(Read(std::string(4097, 'x') + "\n\nname\n1: 00 01"), "line 1: " + reason);
+    EXPECT_EQ(Read("1: 00 01\n" + tooLong + "\n"), "line 2: " + reason);
+    EXPECT_EQ(Read(">m\n" + std::string(4097, '>')), "line 2: " + reason);
+    // 64 MiB with no line feed, fed as the apply reads it: refused within the first two pieces.
+    EXPECT_EQ(ReadInPieces(std::string(64 << 20, 'A'), 4096), "line 1: " + reason + " after 8192");
+    EXPECT_EQ(ReadInPieces("1: 00 01\n" + std::string(1 << 20, ' '), 1000),
+              "line 2: " + reason + " after 5000");
 }
 
 // TARGET: a PE32 image of 4,195,328 bytes (offsets 3FFFFF and 400000 straddle a block edge

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -35,14 +36,41 @@ std::string OwnerFault(const struct stat& status, const std::string& subject) {
     return subject + "owned by another user (uid " + std::to_string(status.st_uid) + ")";
 }
 
-// Groups whose members may already change what root or the user installs: root's, the user's
-// own (user-private groups under umask 002) and Debian's staff, which may write /usr/local.
+// True when the user is the group's only member: no other account has it as its primary group
+// and its member list names nobody else (a user-private group, as Debian's OpenSSH judges one).
+bool UserOnlyGroup(gid_t group) {
+    const struct passwd* user = ::getpwuid(::getuid());
+    const struct group* entry = ::getgrgid(group);
+    if (user == nullptr || entry == nullptr) {
+        return false;
+    }
+    const std::string name = user->pw_name;
+    for (char* const* member = entry->gr_mem; *member != nullptr; ++member) {
+        if (name != *member) {
+            return false;
+        }
+    }
+    bool shared = false;
+    ::setpwent();
+    while (const struct passwd* account = ::getpwent()) {
+        shared = shared || (account->pw_gid == group && account->pw_uid != ::getuid());
+    }
+    ::endpwent();
+    return !shared;
+}
+
+// Groups whose members may already change what root or the user installs: root's, Debian's staff
+// (which may write /usr/local), and the user's primary group when nobody else is in it (a group
+// such as "users" that other accounts share would let any of them plant code).
 bool TrustedGroup(gid_t group) {
-    if (group == 0 || group == ::getgid()) {
+    if (group == 0) {
         return true;
     }
-    const struct group* staff = ::getgrnam("staff");
-    return staff != nullptr && staff->gr_gid == group;
+    if (const struct group* staff = ::getgrnam("staff");
+        staff != nullptr && staff->gr_gid == group) {
+        return true;
+    }
+    return group == ::getgid() && UserOnlyGroup(group);
 }
 
 // Why a folder, or the file itself, is not safe to load from, or empty; subject starts the

@@ -11,7 +11,8 @@ namespace tandrel {
 
 // Opens the absolute path for reading one component at a time from the root, checking what it
 // opens: folders and links owned by root or the user and writable by nobody else (sticky folders,
-// and the groups root, the user's own and "staff", aside), a regular file only its owner writes.
+// and the groups root, "staff" and the user's primary group when the user is its only member,
+// aside), a regular file only its owner writes.
 UniqueFd OpenTrustedFile(const std::string& path, Trouble& trouble);
 
 }  // namespace tandrel
