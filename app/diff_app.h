@@ -14,6 +14,7 @@ struct AppMessages {
     std::string standardOutput;  // the help or the version
     std::string error;           // why the run failed: one line, "FILE: reason"
     std::string note;            // one line a run that did its job adds
+    int endSignal = 0;           // the signal that stopped the run: the process ends by it
 };
 
 class DiffApp {
@@ -27,8 +28,9 @@ class DiffApp {
     static constexpr int kFailed = 2;
 
     // Runs what the tokens ask for: Linux's arguments as given, or Windows' tokens as cut
-    // (quoted). With two files or more, or an option that asks for a result, compares headless,
-    // writing to the third file or "file.txt"; otherwise runs the dialog. Returns the exit status.
+    // (quoted). With two files or folders or more, a list of pairs, or an option that asks for a
+    // result, compares headless, writing to the third file or "file.txt"; with --apply, patches;
+    // otherwise runs the dialog. Returns the exit status.
     int Run(std::span<const std::string> tokens, bool quoted, const DialogRunner& runDialog,
             AppMessages& messages);
 };

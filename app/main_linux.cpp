@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/diff_app.h"
+#include "platform/stop_signal.h"
 #include "ui/main_dialog.h"
 
 int main(int argc, char** argv) {
@@ -33,6 +34,10 @@ int main(int argc, char** argv) {
         if (!line->empty()) {
             std::fprintf(stderr, "tandrel: %s\n", line->c_str());
         }
+    }
+    if (messages.endSignal != 0) {
+        std::fflush(stderr);
+        tandrel::EndBySignal(messages.endSignal);
     }
     return status;
 }

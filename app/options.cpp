@@ -16,6 +16,9 @@ enum class Id {
     kIgnorePeNoise,
     kApply,
     kRevert,
+    kPairsFrom,
+    kProgress,
+    kNoProgress,
     kHelp,
     kVersion
 };
@@ -44,6 +47,13 @@ constexpr OptionSpec kOptions[] = {
      "apply a dif or 1337 PATCH to TARGET (IPS patches\n"
      "                              carry no old bytes and are not applied)"},
     {Id::kRevert, "revert", 0, nullptr, "with --apply: take the patch back"},
+    {Id::kPairsFrom, "pairs-from", 0, "LIST",
+     "compare the pairs LIST names: FIRST, SECOND, each\n"
+     "                              name ended by a NUL byte (- for standard input)"},
+    {Id::kProgress, "progress", 0, nullptr, "show a progress line on standard error"},
+    {Id::kNoProgress, "no-progress", 0, nullptr,
+     "never show it (by default it shows on a terminal\n"
+     "                              once a run has lasted a second)"},
     {Id::kHelp, "help", 'h', nullptr, "show this help and exit"},
     {Id::kVersion, "version", 'V', nullptr, "show the version and exit"},
 };
@@ -142,6 +152,19 @@ class Parser {
             case Id::kRevert:
                 options.revert = true;
                 return true;
+            case Id::kPairsFrom:
+                if (text.empty()) {
+                    return Fail("option '" + spelling +
+                                "' needs a file name ('-': standard input)");
+                }
+                options.pairsFrom = text;
+                return true;
+            case Id::kProgress:
+                options.progress = ProgressChoice::kAlways;
+                return true;
+            case Id::kNoProgress:
+                options.progress = ProgressChoice::kNever;
+                return true;
         }
         return true;
     }
@@ -190,7 +213,8 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
     }
     if (options.apply) {
         if (options.formatGiven || options.exitCode || options.bytes || options.maxRuns ||
-            options.ignorePeNoise || options.skips[0] != 0 || options.skips[1] != 0) {
+            options.ignorePeNoise || options.skips[0] != 0 || options.skips[1] != 0 ||
+            options.pairsFrom) {
             return parser.Fail("--apply takes only --revert besides it");
         }
         if (result.files.empty() || result.files.size() > 2) {
@@ -213,6 +237,15 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
                            std::string(options.format == OutputFormat::kDif    ? "dif"
                                        : options.format == OutputFormat::k1337 ? "1337"
                                                                                : "ips"));
+    }
+    if (options.pairsFrom) {
+        if (patch) {
+            return parser.Fail("a patch holds one pair: not with --pairs-from");
+        }
+        if (result.files.size() > 1) {
+            return parser.Fail("--pairs-from takes only the report besides it");
+        }
+        return true;
     }
     if (options.headless && result.files.size() < 2) {
         return parser.Fail("two files to compare are needed");
@@ -277,12 +310,14 @@ Arguments ParseArguments(std::span<const std::string> tokens, bool quoted) {
 std::string HelpText() {
     std::string text =
         "Usage: tandrel [OPTION]... FIRST SECOND [REPORT]\n"
+        "       tandrel [OPTION]... FIRST_FOLDER SECOND_FOLDER [REPORT]\n"
+        "       tandrel [OPTION]... --pairs-from=LIST [REPORT]\n"
         "       tandrel --apply=PATCH [--revert] TARGET [OUTPUT]\n"
         "       tandrel\n"
         "Compares FIRST with SECOND byte by byte and writes every run of differing bytes to\n"
         "REPORT (file.txt when not given, - for standard output), with RVA and VA when FIRST\n"
-        "is a PE image. With no file, or only one (which it does not open), it shows the\n"
-        "dialog.\n"
+        "is a PE image. Two folders are compared entry by entry, as diff -r walks them.\n"
+        "With no file, or only one (which it does not open), it shows the dialog.\n"
         "\n"
         "Options:\n";
     for (const OptionSpec& entry : kOptions) {

@@ -12,6 +12,8 @@ namespace tandrel {
 
 enum class OutputFormat { kText, kJsonLines, kDif, k1337, kIps };
 
+enum class ProgressChoice { kAuto, kAlways, kNever };
+
 struct Options {
     OutputFormat format = OutputFormat::kText;
     bool formatGiven = false;
@@ -22,6 +24,9 @@ struct Options {
     bool ignorePeNoise = false;
     std::optional<std::string> apply;  // the patch to apply
     bool revert = false;
+    // A file of NUL-separated pairs ("-": standard input) to compare one after another.
+    std::optional<std::string> pairsFrom;
+    ProgressChoice progress = ProgressChoice::kAuto;
     // Some option asks for a headless result, so the dialog is never the answer.
     bool headless = false;
 };

@@ -126,9 +126,38 @@ bool ScanChunk(const ChunkPair& files, uint64_t base, RecordMaker& records) {
     return true;
 }
 
+// Hands the second file's bytes past the first range's end to a sink that asks for them.
+bool HandTail(ChunkPair& files, const ComparisonFacts& facts, RecordSink& sink, Trouble& trouble) {
+    const uint64_t firstEnd = facts.skips[0] + facts.lengths[0];
+    const uint64_t secondEnd = facts.skips[1] + facts.lengths[1];
+    if (!sink.WantsTail() || firstEnd != facts.sizes[0] || secondEnd != facts.sizes[1] ||
+        facts.lengths[1] <= facts.lengths[0]) {
+        return true;
+    }
+    InputFile& second = files.File(1);
+    uint8_t piece[65536];
+    for (uint64_t at = facts.skips[1] + facts.lengths[0]; at < secondEnd;) {
+        size_t got = 0;
+        const auto ask = static_cast<size_t>(std::min<uint64_t>(sizeof piece, secondEnd - at));
+        if (!second.ReadAt(at, piece, ask, got) || got != ask) {
+            trouble.Set(facts.paths[1], "cannot be read");
+            return false;
+        }
+        if (!sink.Tail(firstEnd + (at - facts.skips[1] - facts.lengths[0]), piece, got)) {
+            return true;  // the sink says why at its End
+        }
+        at += got;
+    }
+    if (!second.UnchangedSinceOpen()) {
+        trouble.Set(facts.paths[1], "changed while it was compared");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
-ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
                                const ComparisonOptions& options, RecordSink& sink) {
     ComparisonOutcome outcome;
     if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
@@ -140,6 +169,7 @@ ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, cons
     if (!files.Open(firstPath, secondPath, options.range, outcome.trouble)) {
         return outcome;
     }
+    PeImageInfo& peImage = outcome.peImage;
     size_t headerBytes = 0;
     bool headerFailed = false;
     const bool isPe = ReadImageHeader(files.File(0), files.FirstChunkBuffer(), peImage, headerBytes,
@@ -148,6 +178,7 @@ ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, cons
         outcome.trouble.Set(firstPath, "cannot be read");
         return outcome;
     }
+    outcome.isPe = isPe;
     // The image's structures, from the rest of the 16 MiB the header reading may use.
     PeLayout layout;
     if (isPe && (options.imagePlaces || options.ignorePeNoise)) {
@@ -188,6 +219,10 @@ ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, cons
     while (files.CompareLength() > 0) {
         going = ScanChunk(files, base, records);
         base += files.CompareLength();
+        if (going && options.progress && !options.progress(base)) {
+            going = false;
+            outcome.stopped = true;
+        }
         if (!going || files.EndedEarly()) {
             break;
         }
@@ -210,9 +245,20 @@ ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, cons
     summary.complete = going && readOk && !files.EndedEarly();
     summary.identical =
         summary.complete && summary.bytes == 0 && facts.lengths[0] == facts.lengths[1];
+    if (summary.complete && !HandTail(files, facts, sink, outcome.trouble)) {
+        readOk = false;
+        summary.complete = false;
+        summary.identical = false;
+    }
     const bool written = sink.End(summary, outcome.trouble);
-    outcome.done = readOk && !files.EndedEarly() && written;
+    outcome.done = readOk && !files.EndedEarly() && written && !outcome.stopped;
+    outcome.complete = summary.complete;
     outcome.identical = outcome.done && summary.identical;
+    outcome.runs = summary.runs;
+    outcome.bytes = summary.bytes;
+    if (!isPe) {
+        outcome.peImage = {};
+    }
     return outcome;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "engine/chunk_pair.h"
 #include "engine/pe_image.h"
@@ -20,6 +21,9 @@ struct ComparisonOptions {
     // Leave the image's build noise (time stamps, checksum, debug identity, signature) out of the
     // comparison.
     bool ignorePeNoise = false;
+    // Told the positions compared so far, at most once a chunk; returning false ends the
+    // comparison there (the run was asked to stop), as an incomplete one.
+    std::function<bool(uint64_t compared)> progress;
 };
 
 struct ComparisonOutcome {
@@ -33,13 +37,21 @@ struct ComparisonOutcome {
     bool identical = false;
     uint64_t compared = 0;       // positions in both ranges
     bool lengthsDiffer = false;  // the ranges end at different places
+    // Every position of the range was compared and handed on (no record limit, no stop).
+    bool complete = false;
+    bool stopped = false;  // ended because progress asked to stop
+    uint64_t runs = 0;     // records handed on
+    uint64_t bytes = 0;    // differing bytes in them
+    // The first file's PE facts, when it is an image.
+    bool isPe = false;
+    PeImageInfo peImage;
     Trouble trouble;  // why the run could not do its job
 };
 
 // Compares the two files and hands the facts, the records and the summary to sink. Both inputs
 // are opened and their first chunk read before the sink is begun, so a run that fails there
-// writes nothing. peImage gets the first file's PE facts when it is an image.
-ComparisonOutcome CompareFiles(PeImageInfo& peImage, const char* firstPath, const char* secondPath,
+// writes nothing.
+ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
                                const ComparisonOptions& options, RecordSink& sink);
 
 }  // namespace tandrel

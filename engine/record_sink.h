@@ -20,7 +20,7 @@ struct ComparisonFacts {
     uint64_t compared;    // the smaller of the two lengths: positions compared
     // The first file's PE facts, or null when it is no PE image.
     const PeImageInfo* peImage;
-    // The open inputs: a sink writing a file refuses one that is an input.
+    // The open inputs: an output opened for the run refuses one that is an input.
     const InputFile* inputs[2];
     // The facts live until the sink's End returns.
 };
@@ -64,6 +64,16 @@ class RecordSink {
     virtual bool Begin(const ComparisonFacts& facts, Trouble& trouble) = 0;
     // False when the sink takes no more records: the comparison then ends.
     virtual bool Record(const DiffRecord& record) = 0;
+    // A sink that asks for it is handed, after the last record, the second file's bytes past
+    // the end of the first file's range, in pieces at the offsets the first file would hold
+    // them: only when both ranges reach their files' ends and the run is complete.
+    virtual bool WantsTail() const { return false; }
+    virtual bool Tail(uint64_t offset, const uint8_t* bytes, size_t count) {
+        (void)offset;
+        (void)bytes;
+        (void)count;
+        return true;
+    }
     // After the last record, whatever ended the run; false, with trouble, when what the sink
     // wrote is not whole (a failed write, a record the format cannot hold).
     virtual bool End(const ComparisonSummary& summary, Trouble& trouble) = 0;

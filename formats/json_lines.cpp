@@ -2,6 +2,7 @@
 
 #include "formats/json_text.h"
 #include "platform/file_system.h"
+#include "platform/folder_walk.h"
 
 namespace tandrel {
 namespace {
@@ -40,10 +41,7 @@ void AppendFile(ReportText& text, const char* path, uint64_t size) {
 
 }  // namespace
 
-bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
-    if (!output_.Open(facts, trouble)) {
-        return false;
-    }
+bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble&) {
     secondOffsets_ = facts.skips[0] != facts.skips[1];
     ReportText& text = output_.Text();
     text.Append("{\"type\":\"files\",\"first\":");
@@ -111,7 +109,101 @@ bool JsonLinesSink::End(const ComparisonSummary& summary, Trouble& trouble) {
         text.AppendDecimal(summary.ignoredFields);
     }
     text.Append("}\n");
-    return output_.Close(trouble);
+    return !output_.Failed(trouble);
+}
+
+namespace {
+
+const char* KindName(EntryKind kind) {
+    switch (kind) {
+        case EntryKind::kFile:
+            return "file";
+        case EntryKind::kFolder:
+            return "folder";
+        case EntryKind::kLink:
+            return "link";
+        case EntryKind::kOther:
+            break;
+    }
+    return "other";
+}
+
+// ,"key":"NAME", and "key_base64" when the name is not UTF-8.
+void AppendPath(ReportText& text, const char* key, const std::string& path) {
+    text.Append(",");
+    AppendJsonName(text, key, PathAsUtf8(path.c_str()));
+}
+
+void AppendCountField(ReportText& text, const char* key, uint64_t value) {
+    text.Append(",\"");
+    text.AppendText(key);
+    text.Append("\":");
+    text.AppendDecimal(value);
+}
+
+}  // namespace
+
+bool JsonLinesSink::Only(int side, const char* folder, const char* name, EntryKind kind) {
+    ReportText& text = output_.Text();
+    text.AppendText(side == 0 ? "{\"type\":\"only\",\"side\":\"first\""
+                              : "{\"type\":\"only\",\"side\":\"second\"");
+    AppendPath(text, "path", JoinPath(folder, name));
+    text.Append(",\"kind\":\"");
+    text.AppendText(KindName(kind));
+    return text.Append("\"}\n");
+}
+
+bool JsonLinesSink::Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
+                             EntryKind second) {
+    ReportText& text = output_.Text();
+    text.Append("{\"type\":\"mismatch\"");
+    AppendPath(text, "path", firstPath);
+    AppendPath(text, "second_path", secondPath);
+    text.Append(",\"first\":\"");
+    text.AppendText(KindName(first));
+    text.Append("\",\"second\":\"");
+    text.AppendText(KindName(second));
+    return text.Append("\"}\n");
+}
+
+bool JsonLinesSink::Link(const char* firstPath, const char* secondPath, const char* firstTarget,
+                         const char* secondTarget) {
+    ReportText& text = output_.Text();
+    text.Append("{\"type\":\"link\"");
+    AppendPath(text, "path", firstPath);
+    AppendPath(text, "second_path", secondPath);
+    AppendPath(text, "first", firstTarget);
+    AppendPath(text, "second", secondTarget);
+    text.Append(",\"identical\":");
+    AppendBool(text, std::strcmp(firstTarget, secondTarget) == 0);
+    return text.Append("}\n");
+}
+
+bool JsonLinesSink::Error(const char* path, const char* reason) {
+    ReportText& text = output_.Text();
+    text.Append("{\"type\":\"error\"");
+    AppendPath(text, "path", path);
+    text.Append(",\"reason\":");
+    AppendJsonString(text, reason);
+    return text.Append("}\n");
+}
+
+bool JsonLinesSink::Total(const TreeTotals& totals) {
+    ReportText& text = output_.Text();
+    text.Append("{\"type\":\"total\"");
+    AppendCountField(text, "pairs", totals.pairs);
+    AppendCountField(text, "identical", totals.identical);
+    AppendCountField(text, "different", totals.different);
+    AppendCountField(text, "only_first", totals.onlyFirst);
+    AppendCountField(text, "only_second", totals.onlySecond);
+    AppendCountField(text, "mismatches", totals.mismatches);
+    AppendCountField(text, "links", totals.links);
+    AppendCountField(text, "errors", totals.errors);
+    AppendCountField(text, "runs", totals.runs);
+    AppendCountField(text, "bytes", totals.bytes);
+    text.Append(",\"complete\":");
+    AppendBool(text, totals.complete);
+    return text.Append("}\n");
 }
 
 }  // namespace tandrel

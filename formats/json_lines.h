@@ -6,17 +6,29 @@
 #include <string_view>
 
 #include "engine/record_sink.h"
+#include "engine/tree_sink.h"
 #include "formats/report_output.h"
 
 namespace tandrel {
 
-class JsonLinesSink : public RecordSink {
+// The output is opened by whoever runs the comparisons, before the first Begin. A run of many
+// pairs adds "only", "mismatch", "link" and "error" lines, and a "total" line last.
+class JsonLinesSink : public RecordSink, public TreeSink {
   public:
     explicit JsonLinesSink(ReportOutput& output) : output_(output) {}
 
     bool Begin(const ComparisonFacts& facts, Trouble& trouble) override;
     bool Record(const DiffRecord& record) override;
     bool End(const ComparisonSummary& summary, Trouble& trouble) override;
+
+    bool Only(int side, const char* folder, const char* name, EntryKind kind) override;
+    bool Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
+                  EntryKind second) override;
+    bool Link(const char* firstPath, const char* secondPath, const char* firstTarget,
+              const char* secondTarget) override;
+    bool Error(const char* path, const char* reason) override;
+    bool Total(const TreeTotals& totals) override;
+    bool Writable(Trouble& trouble) const override { return output_.Writable(trouble); }
 
   private:
     ReportOutput& output_;

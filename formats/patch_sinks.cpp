@@ -63,10 +63,7 @@ bool WriteLines(ReportText& text, size_t count, size_t lineLength, Line line) {
 
 }  // namespace
 
-bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
-    if (!output_.Open(facts, trouble)) {
-        return false;
-    }
+bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
     digits_ = facts.compared > 0 && facts.skips[0] + facts.compared - 1 > 0xFFFFFFFF ? 16 : 8;
     ReportText& text = output_.Text();
     text.Append("This difference file was created by Tandrel\n\n");
@@ -88,16 +85,13 @@ bool DifPatchSink::Record(const DiffRecord& record) {
     });
 }
 
-bool DifPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
-    return output_.Close(trouble, summary.complete);
+bool DifPatchSink::End(const ComparisonSummary&, Trouble&) {
+    return true;
 }
 
 bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     if (facts.peImage == nullptr) {
         trouble.Set(facts.paths[0], "is no PE image, and the 1337 format lists RVAs");
-        return false;
-    }
-    if (!output_.Open(facts, trouble)) {
         return false;
     }
     image_ = facts.peImage;
@@ -137,17 +131,15 @@ bool DebuggerPatchSink::Record(const DiffRecord& record) {
     return written;
 }
 
-bool DebuggerPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
+bool DebuggerPatchSink::End(const ComparisonSummary&, Trouble& trouble) {
     if (!fault_.Empty()) {
         trouble.Set(fault_.file, fault_.reason);
-    }
-    return output_.Close(trouble, summary.complete && fault_.Empty()) && fault_.Empty();
-}
-
-bool IpsPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
-    if (!output_.Open(facts, trouble)) {
         return false;
     }
+    return true;
+}
+
+bool IpsPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
     facts_ = &facts;
     pending_.reserve(kIpsLongestRecord);
     return output_.Text().Append("PATCH");
@@ -212,32 +204,18 @@ bool IpsPatchSink::Record(const DiffRecord& record) {
     return Add(record.offset, record.second, record.length);
 }
 
+bool IpsPatchSink::Tail(uint64_t offset, const uint8_t* bytes, size_t count) {
+    return fault_.Empty() && Add(offset, bytes, count);
+}
+
 bool IpsPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
     const ComparisonFacts& facts = *facts_;
-    // The second file's tail past the first file's end, or the size it is cut to: only where
-    // both compared ranges reach their file's end, so the patch turns one file into the other.
+    // The size the second file is cut to, only where both compared ranges reach their file's
+    // end, so the patch turns one file into the other; its longer tail came through Tail.
     const uint64_t firstEnd = facts.skips[0] + facts.lengths[0];
     const uint64_t secondEnd = facts.skips[1] + facts.lengths[1];
     const bool toTheEnds = firstEnd == facts.sizes[0] && secondEnd == facts.sizes[1];
     bool ok = fault_.Empty() && summary.complete;
-    if (ok && toTheEnds && facts.lengths[1] > facts.lengths[0]) {
-        uint8_t piece[4096];
-        for (uint64_t at = facts.skips[1] + facts.lengths[0]; ok && at < secondEnd;) {
-            size_t got = 0;
-            const auto ask = static_cast<size_t>(std::min<uint64_t>(sizeof piece, secondEnd - at));
-            if (!facts.inputs[1]->ReadAt(at, piece, ask, got) || got != ask) {
-                fault_.Set(facts.paths[1], "cannot be read");
-                ok = false;
-                break;
-            }
-            ok = Add(firstEnd + (at - facts.skips[1] - facts.lengths[0]), piece, got);
-            at += got;
-        }
-        if (ok && !facts.inputs[1]->UnchangedSinceOpen()) {
-            fault_.Set(facts.paths[1], "changed while it was compared");
-            ok = false;
-        }
-    }
     WritePending();
     const uint64_t truncation = facts.skips[0] + facts.lengths[1];
     const bool shorter = toTheEnds && facts.lengths[1] < facts.lengths[0];
@@ -254,7 +232,7 @@ bool IpsPatchSink::End(const ComparisonSummary& summary, Trouble& trouble) {
     if (!fault_.Empty()) {
         trouble.Set(fault_.file, fault_.reason);
     }
-    return output_.Close(trouble, ok) && ok;
+    return ok;
 }
 
 }  // namespace tandrel

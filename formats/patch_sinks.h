@@ -48,6 +48,8 @@ class IpsPatchSink : public RecordSink {
     explicit IpsPatchSink(ReportOutput& output) : output_(output) {}
     bool Begin(const ComparisonFacts& facts, Trouble& trouble) override;
     bool Record(const DiffRecord& record) override;
+    bool WantsTail() const override { return true; }
+    bool Tail(uint64_t offset, const uint8_t* bytes, size_t count) override;
     bool End(const ComparisonSummary& summary, Trouble& trouble) override;
 
   private:

@@ -6,7 +6,7 @@
 
 namespace tandrel {
 
-bool ReportOutput::Open(const ComparisonFacts& facts, Trouble& trouble) {
+bool ReportOutput::Open(std::span<const InputFile* const> inputs, Trouble& trouble) {
     char* const buffer = ReportBuffer();
     if (buffer == nullptr) {
         trouble.Set("", "not enough memory");
@@ -16,11 +16,22 @@ bool ReportOutput::Open(const ComparisonFacts& facts, Trouble& trouble) {
         text_ = ReportText::Bounded(buffer, std::min(limit_ + 1, kReportBufferSize));
         return true;
     }
-    if (!path_.empty() && !file_.Open(path_.c_str(), binary_, asNewFile_, facts.inputs, trouble)) {
+    if (!path_.empty() && !file_.Open(path_.c_str(), binary_, asNewFile_, inputs, trouble)) {
         return false;
     }
     text_ = ReportText::Streamed(buffer, kReportBufferSize, file_.Stream());
     return true;
+}
+
+bool ReportOutput::Writable(Trouble& trouble) const {
+    if (!text_.has_value() || !text_->Full()) {
+        return true;
+    }
+    if (text_->WriteError() == 0) {
+        return false;  // a bounded text that is full: no fault, but nothing more goes in
+    }
+    trouble.Set(path_, SystemReason(text_->WriteError()));
+    return false;
 }
 
 bool ReportOutput::Close(Trouble& trouble, bool keep) {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "engine/record_sink.h"
@@ -29,7 +30,20 @@ class ReportOutput {
 
     // Opens the file, refusing one that is an input; false, with the reason, when it cannot be
     // had (nothing has then been written or cut).
-    bool Open(const ComparisonFacts& facts, Trouble& trouble);
+    bool Open(std::span<const InputFile* const> inputs, Trouble& trouble);
+    bool Open(const ComparisonFacts& facts, Trouble& trouble) {
+        return Open(facts.inputs, trouble);
+    }
+    bool IsOpen() const { return text_.has_value(); }
+    // False once the output takes no more: with the reason when a write to the file failed,
+    // without one when a bounded text is full.
+    bool Writable(Trouble& trouble) const;
+    // True, with the reason, once a write to the file has failed: what was written is not whole.
+    bool Failed(Trouble& trouble) const {
+        Trouble reason;
+        return !Writable(reason) && !reason.Empty() &&
+               (trouble.Set(reason.file, reason.reason), true);
+    }
     ReportText& Text() { return *text_; }
     // Writes out what is left and closes the file; false, with the reason, when the text did not
     // all reach it. A new file not kept is removed, and the path left as it was.

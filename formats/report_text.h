@@ -62,6 +62,8 @@ class ReportText {
     }
     void Commit(const char* end) { length_ = static_cast<size_t>(end - buffer_); }
 
+    // A bounded text that took all it can, or a streamed one whose write failed: it takes no more.
+    bool Full() const { return full_; }
     // The error number of the write to the stream that failed, or 0.
     int WriteError() const { return writeError_; }
     // The text so far, zero-terminated (a bounded text).

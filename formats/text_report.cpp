@@ -73,13 +73,26 @@ const char* FileNameFromPath(const char* path) {
 
 }  // namespace
 
-bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
-    if (!output_.Open(facts, trouble)) {
-        return false;
-    }
+bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble&) {
     lineEndLength_ = std::strlen(style_.lineEnd);
     isPe_ = facts.peImage != nullptr;
+    facts_ = &facts;
+    headerPending_ = true;
+    if (!style_.manyPairs) {
+        WriteHeader();
+    }
+    return true;
+}
+
+void TextReportSink::WriteHeader() {
+    headerPending_ = false;
+    const ComparisonFacts& facts = *facts_;
     ReportText& text = output_.Text();
+    if (style_.manyPairs && wroteAny_) {
+        AppendLineEnd();
+    }
+    wroteAny_ = true;
+    lastWasReport_ = true;
     const char* const names[2] = {
         style_.shortNames ? FileNameFromPath(facts.paths[0]) : facts.paths[0],
         style_.shortNames ? FileNameFromPath(facts.paths[1]) : facts.paths[1]};
@@ -98,7 +111,6 @@ bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
         text.AppendDecimal(facts.compared);
         AppendLineEnd();
     }
-    return true;
 }
 
 bool TextReportSink::AppendLineEnd() {
@@ -106,6 +118,9 @@ bool TextReportSink::AppendLineEnd() {
 }
 
 bool TextReportSink::Record(const DiffRecord& record) {
+    if (headerPending_) {
+        WriteHeader();
+    }
     ReportText& text = output_.Text();
     // Each hex line may write one character past its end when unseparated.
     const size_t longest = kRecordFixedText + 2 * (3 * record.length + 1);
@@ -150,6 +165,16 @@ bool TextReportSink::WriteRecord(Text& text, const DiffRecord& record) {
 }
 
 bool TextReportSink::End(const ComparisonSummary& summary, Trouble& trouble) {
+    if (headerPending_) {
+        // Many pairs: one found identical writes nothing at all.
+        if (summary.identical) {
+            headerPending_ = false;
+            facts_ = nullptr;
+            return !output_.Failed(trouble);
+        }
+        WriteHeader();
+    }
+    facts_ = nullptr;
     ReportText& text = output_.Text();
     if (summary.stoppedAtLimit) {
         AppendLineEnd();
@@ -175,7 +200,125 @@ bool TextReportSink::End(const ComparisonSummary& summary, Trouble& trouble) {
         }
         AppendLineEnd();
     }
-    return output_.Close(trouble);
+    return !output_.Failed(trouble);
+}
+
+void TextReportSink::StartEntryLine() {
+    lineEndLength_ = std::strlen(style_.lineEnd);
+    if (lastWasReport_) {
+        AppendLineEnd();
+    }
+    wroteAny_ = true;
+    lastWasReport_ = false;
+}
+
+namespace {
+
+const char* KindWords(EntryKind kind) {
+    switch (kind) {
+        case EntryKind::kFile:
+            return "a regular file";
+        case EntryKind::kFolder:
+            return "a folder";
+        case EntryKind::kLink:
+            return "a symbolic link";
+        case EntryKind::kOther:
+            break;
+    }
+    return "a special file";
+}
+
+// "N word" or "N words".
+void AppendCount(ReportText& text, uint64_t count, const char* one, const char* many) {
+    text.AppendDecimal(count);
+    text.AppendText(count == 1 ? one : many);
+}
+
+}  // namespace
+
+bool TextReportSink::Only(int, const char* folder, const char* name, EntryKind) {
+    StartEntryLine();
+    ReportText& text = output_.Text();
+    text.Append("Only in ");
+    text.AppendText(folder);
+    text.Append(": ");
+    text.AppendText(name);
+    return AppendLineEnd();
+}
+
+bool TextReportSink::Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
+                              EntryKind second) {
+    StartEntryLine();
+    ReportText& text = output_.Text();
+    text.Append("File ");
+    text.AppendText(firstPath);
+    text.Append(" is ");
+    text.AppendText(KindWords(first));
+    text.Append(" while file ");
+    text.AppendText(secondPath);
+    text.Append(" is ");
+    text.AppendText(KindWords(second));
+    return AppendLineEnd();
+}
+
+bool TextReportSink::Link(const char* firstPath, const char* secondPath, const char* firstTarget,
+                          const char* secondTarget) {
+    if (std::strcmp(firstTarget, secondTarget) == 0) {
+        return true;
+    }
+    StartEntryLine();
+    ReportText& text = output_.Text();
+    text.Append("Symbolic links ");
+    text.AppendText(firstPath);
+    text.Append(" -> ");
+    text.AppendText(firstTarget);
+    text.Append(" and ");
+    text.AppendText(secondPath);
+    text.Append(" -> ");
+    text.AppendText(secondTarget);
+    text.Append(" differ");
+    return AppendLineEnd();
+}
+
+bool TextReportSink::Error(const char* path, const char* reason) {
+    StartEntryLine();
+    ReportText& text = output_.Text();
+    text.Append("Cannot compare ");
+    text.AppendText(path);
+    text.Append(": ");
+    text.AppendText(reason);
+    return AppendLineEnd();
+}
+
+bool TextReportSink::Total(const TreeTotals& totals) {
+    lineEndLength_ = std::strlen(style_.lineEnd);
+    if (wroteAny_) {
+        AppendLineEnd();
+    }
+    wroteAny_ = true;
+    lastWasReport_ = false;
+    ReportText& text = output_.Text();
+    text.Append("Total: ");
+    AppendCount(text, totals.pairs, " pair of files (", " pairs of files (");
+    text.AppendDecimal(totals.identical);
+    text.Append(" identical, ");
+    text.AppendDecimal(totals.different);
+    text.Append(" different), ");
+    text.AppendDecimal(totals.onlyFirst);
+    text.Append(" only in the first, ");
+    text.AppendDecimal(totals.onlySecond);
+    text.Append(" only in the second, ");
+    AppendCount(text, totals.mismatches, " mismatch, ", " mismatches, ");
+    AppendCount(text, totals.links, " pair of links (", " pairs of links (");
+    text.AppendDecimal(totals.linksDiffering);
+    text.Append(" differing), ");
+    AppendCount(text, totals.errors, " error; ", " errors; ");
+    AppendCount(text, totals.runs, " run, ", " runs, ");
+    AppendCount(text, totals.bytes, " differing byte.", " differing bytes.");
+    if (!totals.complete) {
+        text.Append(" Stopped before the end: later entries are not listed.");
+    }
+    return AppendLineEnd();
 }
 
 }  // namespace tandrel

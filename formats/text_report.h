@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/record_sink.h"
+#include "engine/tree_sink.h"
 #include "formats/report_output.h"
 
 namespace tandrel {
@@ -15,9 +16,13 @@ struct TextReportStyle {
     bool spaceSeparator = true;
     // The header names the files without their folders.
     bool shortNames = false;
+    // One report among many (folders, a list of pairs): a pair found identical writes nothing,
+    // and a blank line parts each report from what came before.
+    bool manyPairs = false;
 };
 
-class TextReportSink : public RecordSink {
+// The output is opened by whoever runs the comparisons, before the first Begin.
+class TextReportSink : public RecordSink, public TreeSink {
   public:
     TextReportSink(ReportOutput& output, const TextReportStyle& style)
         : output_(output), style_(style) {}
@@ -26,15 +31,33 @@ class TextReportSink : public RecordSink {
     bool Record(const DiffRecord& record) override;
     bool End(const ComparisonSummary& summary, Trouble& trouble) override;
 
+    // Lines as "diff -r" has them where it has them ("Only in FOLDER: NAME"), and a total.
+    bool Only(int side, const char* folder, const char* name, EntryKind kind) override;
+    bool Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
+                  EntryKind second) override;
+    bool Link(const char* firstPath, const char* secondPath, const char* firstTarget,
+              const char* secondTarget) override;
+    bool Error(const char* path, const char* reason) override;
+    bool Total(const TreeTotals& totals) override;
+    bool Writable(Trouble& trouble) const override { return output_.Writable(trouble); }
+
   private:
     template <typename Text>
     bool WriteRecord(Text& text, const DiffRecord& record);
     bool AppendLineEnd();
+    // The header of the pair begun last, written once it is known to be needed.
+    void WriteHeader();
+    // Starts a line of a run of many pairs: a blank line first after a report.
+    void StartEntryLine();
 
     ReportOutput& output_;
     TextReportStyle style_;
     size_t lineEndLength_ = 1;
     bool isPe_ = false;
+    const ComparisonFacts* facts_ = nullptr;  // the pair begun last, until its End
+    bool headerPending_ = false;
+    bool wroteAny_ = false;       // anything written by this sink so far
+    bool lastWasReport_ = false;  // what was written last is a pair's report
 };
 
 }  // namespace tandrel

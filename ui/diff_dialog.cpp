@@ -5,10 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/tree_comparison.h"
+#include "formats/opening_sink.h"
 #include "formats/report_buffer.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
 #include "platform/file_system.h"
+#include "platform/folder_walk.h"
 #include "res/resource.h"
 
 namespace tandrel {
@@ -58,22 +61,32 @@ class WaitCursor {
 }  // namespace
 
 ComparisonOutcome DiffDialog::RunComparison(const char* firstPath, const char* secondPath,
-                                            DialogHost* dialogHost, RecordSink* sink,
+                                            DialogHost* dialogHost,
                                             const ComparisonOptions& options) {
-    if (dialogHost == nullptr) {
-        ReportOutput nowhere = ReportOutput::ToFile("", false);
-        TextReportSink dropped(nowhere, {});
-        return CompareFiles(peImage_, firstPath, secondPath, options,
-                            sink != nullptr ? *sink : dropped);
-    }
     TextReportStyle style;
     style.lineEnd = dialogHost->LineEnd();
     style.spaceSeparator = dialogHost->IsItemChecked(IDC_SPACE_SEPARATOR);
     style.shortNames = dialogHost->IsItemChecked(IDC_SHORT_NAMES);
     ReportOutput box = ReportOutput::ToText(kResultBoxLimit);
-    TextReportSink report(box, style);
-    const ComparisonOutcome outcome =
-        CompareFiles(peImage_, firstPath, secondPath, options, report);
+    ComparisonOutcome outcome;
+    if (*firstPath != '\0' && *secondPath != '\0' && PathIsFolder(firstPath) &&
+        PathIsFolder(secondPath)) {
+        // Two folders, as the command line compares them: the box takes the text report.
+        style.manyPairs = true;
+        TextReportSink report(box, style);
+        box.Open(std::span<const InputFile* const>(), outcome.trouble);
+        TreeComparison tree(options, report, report);
+        tree.CompareFolders(firstPath, secondPath);
+        report.Total(tree.Totals());
+        outcome.began = true;
+        outcome.done = tree.Fault().Empty() && tree.Totals().errors == 0;
+    } else {
+        TextReportSink report(box, style);
+        outcome = CompareInto(firstPath, secondPath, options, report, box);
+        if (outcome.isPe) {
+            peImage_ = outcome.peImage;
+        }
+    }
     if (outcome.began) {
         dialogHost->SetItemText(IDC_RESULT, box.WholeText());
         dialogHost->UpdateResultScrollBars();
@@ -105,7 +118,7 @@ void DiffDialog::OnCompare() {
     char second[kPathBufferSize];
     if (ReadPathBox(IDC_FIRST_PATH, first) && ReadPathBox(IDC_SECOND_PATH, second)) {
         const WaitCursor busy(*host_);
-        RunComparison(first, second, host_, nullptr);
+        RunComparison(first, second, host_);
     }
 }
 

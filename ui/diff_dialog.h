@@ -1,6 +1,6 @@
-// The program's one dialog object: it holds the first file's PE facts and runs comparisons on
-// them (its comparison side, used headless too), and it handles the main dialog's controls
-// through a DialogHost (its dialog side).
+// The program's one dialog object: it runs the dialog's comparisons and keeps the PE facts of the
+// last first file that was an image, and it handles the main dialog's controls through a
+// DialogHost. The headless run compares without it.
 #pragma once
 
 #include <cstdint>
@@ -18,14 +18,12 @@ class DiffDialog {
     DiffDialog(const DiffDialog&) = delete;
     DiffDialog& operator=(const DiffDialog&) = delete;
 
-    // Compares the two files on the PE facts this object holds. With dialogHost (dialog mode),
-    // the report is built in the options its check boxes set and handed to the result box
-    // whole, whose scroll bars are then fitted; a comparison that writes nothing leaves the box
-    // and its bars alone. Without one (file mode) the records go to sink, whose output is opened
-    // once both inputs are; a null sink drops them.
+    // Compares the two files, or the two folders, into the result box of dialogHost: the report
+    // is built in the options its check boxes set and handed to the box whole, whose scroll bars
+    // are then fitted; a comparison that writes nothing leaves the box and its bars alone.
     ComparisonOutcome RunComparison(const char* firstPath, const char* secondPath,
-                                    DialogHost* dialogHost, RecordSink* sink,
-                                    const ComparisonOptions& options = {});
+                                    DialogHost* dialogHost, const ComparisonOptions& options = {});
+    const PeImageInfo& PeImage() const { return peImage_; }
 
     // The backend attaches its host once the controls exist and detaches it (null) when the
     // window is gone.

@@ -128,7 +128,11 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
         // An input that cannot be opened leaves every file as it was, the report included.
         {{"", "b.bin"}, 2, "tandrel: a file name is empty"},
         {{"a.bin", "nwe.bin"}, 2, "tandrel: nwe.bin: No such file or directory"},
-        {{".", "b.bin"}, 2, "tandrel: .: Is a directory"},
+        {{".", "b.bin"},
+         2,
+         "tandrel: . is a folder and b.bin is not (compare two files or two folders)"},
+        {{"a.bin", "nothere"}, 2, "tandrel: nothere: No such file or directory"},
+        {{".", "nothere"}, 2, "tandrel: nothere: No such file or directory"},
         {{"a.bin", "fifo"}, 2, "tandrel: fifo" + kNotAFile},
         {{"a.bin", "/dev/zero"}, 2, "tandrel: /dev/zero" + kNotAFile},
         {{"/proc/self/status", "b.bin"}, 2, "tandrel: /proc/self/status" + kNotAFile},

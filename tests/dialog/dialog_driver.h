@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/opening_sink.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
 #include "tests/support/temp_dir.h"
@@ -42,13 +43,13 @@ class DialogDriver {
     virtual std::vector<int> ResultFontAdvances() = 0;
     // Whether the application shows the wait cursor.
     virtual bool WaitCursorShown() = 0;
-    // The report the dialog's object writes headless for the two paths, as a report file made
-    // as the program makes it stores it.
+    // The report a headless run writes for the two paths, as a report file made as the program
+    // makes it stores it.
     std::string HeadlessReport(const std::string& first, const std::string& second) {
         const TempDir dir;
         ReportOutput output = ReportOutput::ToFile(dir.File("report"), false);
         TextReportSink report(output, {});
-        EXPECT_TRUE(dialog_.RunComparison(first.c_str(), second.c_str(), nullptr, &report).done);
+        EXPECT_TRUE(CompareInto(first.c_str(), second.c_str(), {}, report, output).done);
         return ReadFileText(dir.File("report"));
     }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/comparison.h"
+#include "formats/opening_sink.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
 #include "tests/support/temp_dir.h"
@@ -31,8 +32,7 @@ inline Compared FileModeReport(const std::string& first, const std::string& seco
                                const TempDir& dir, const ComparisonOptions& options = {}) {
     ReportOutput output = ReportOutput::ToFile(dir.File("report.txt"), false);
     TextReportSink sink(output, {});
-    PeImageInfo peImage;
-    const bool done = CompareFiles(peImage, first.c_str(), second.c_str(), options, sink).done;
+    const bool done = CompareInto(first.c_str(), second.c_str(), options, sink, output).done;
     return {ReadFileText(dir.File("report.txt")), done};
 }
 
@@ -42,9 +42,7 @@ inline Compared BoxReport(const std::string& first, const std::string& second,
                           const TextReportStyle& style) {
     ReportOutput output = ReportOutput::ToText(299999);
     TextReportSink sink(output, style);
-    PeImageInfo peImage;
-    const ComparisonOutcome outcome =
-        CompareFiles(peImage, first.c_str(), second.c_str(), {}, sink);
+    const ComparisonOutcome outcome = CompareInto(first.c_str(), second.c_str(), {}, sink, output);
     return {outcome.began ? output.WholeText() : "(none)", outcome.done};
 }
 
@@ -97,8 +95,7 @@ struct ReferenceRun {
 // the first compared byte (the chunk edge); RVAs come from the first section in table order whose
 // raw data holds the first file's offset, firstOffset + at.
 inline std::vector<ReferenceRun> ReferenceRuns(const std::string& a, const std::string& b,
-                                               const PeImageInfo* image,
-                                               uint64_t firstOffset = 0) {
+                                               const PeImageInfo* image, uint64_t firstOffset = 0) {
     std::vector<ReferenceRun> runs;
     const size_t length = std::min(a.size(), b.size());
     for (size_t i = 0, end; i < length; i = end) {

@@ -8,6 +8,7 @@
 #include <random>
 
 #include "formats/json_lines.h"
+#include "formats/opening_sink.h"
 
 #include "tests/support/pe_builder.h"
 #include "tests/support/report_runner.h"
@@ -180,12 +181,11 @@ TEST_F(ComparisonTest, JsonLinesAgreeWithTheByteByByteWalk) {
 
         ReportOutput output = ReportOutput::ToFile(dir_.File("runs.jsonl"), true);
         JsonLinesSink sink(output);
-        PeImageInfo peImage;
         ComparisonOptions options;
         options.range = c.range;
         options.maxRuns = c.maxRuns;
-        EXPECT_TRUE(CompareFiles(peImage, dir_.Write("a.bin", c.first).c_str(),
-                                 dir_.Write("b.bin", c.second).c_str(), options, sink)
+        EXPECT_TRUE(CompareInto(dir_.Write("a.bin", c.first).c_str(),
+                                dir_.Write("b.bin", c.second).c_str(), options, sink, output)
                         .done);
         EXPECT_EQ(ReadByPython(dir_.File("runs.jsonl")), expected);
     }
@@ -207,9 +207,8 @@ TEST_F(ComparisonTest, BuildNoiseOfRealBuildsIsNamedAndSetAside) {
             for (const bool noise : {false, true}) {
                 options.ignorePeNoise = noise;
                 test::RecordingSink sink;
-                PeImageInfo image;
                 const ComparisonOutcome outcome =
-                    CompareFiles(image, first.c_str(), second.c_str(), options, sink);
+                    CompareFiles(first.c_str(), second.c_str(), options, sink);
                 std::vector<std::string> fields;
                 for (const std::string& record : sink.records) {
                     fields.push_back(record.substr(record.rfind(' ') + 1));
@@ -219,8 +218,8 @@ TEST_F(ComparisonTest, BuildNoiseOfRealBuildsIsNamedAndSetAside) {
                           : std::vector<std::string>{"FileHeader.TimeDateStamp",
                                                      "OptionalHeader.CheckSum", "CodeView.Guid",
                                                      "ExportDirectory.TimeDateStamp"};
-                const auto code = std::find(sink.records.begin(), sink.records.end(),
-                                            "400 1 .text null");
+                const auto code =
+                    std::find(sink.records.begin(), sink.records.end(), "400 1 .text null");
                 EXPECT_EQ(code != sink.records.end(), changed) << kind;
                 if (changed) {
                     fields.erase(fields.begin() + (code - sink.records.begin()));

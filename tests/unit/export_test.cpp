@@ -7,6 +7,7 @@
 #include <random>
 
 #include "engine/comparison.h"
+#include "formats/opening_sink.h"
 #include "formats/patch_apply.h"
 #include "formats/patch_sinks.h"
 #include "tests/support/temp_dir.h"
@@ -71,8 +72,7 @@ TEST(PatchExport, IpsRecordsAsAssembledByHand) {
         std::filesystem::remove(patch);
         ReportOutput output = ReportOutput::ToNewFile(patch, true);
         IpsPatchSink sink(output);
-        PeImageInfo image;
-        EXPECT_EQ(CompareFiles(image, c.first.c_str(), c.second.c_str(), {}, sink).done, c.done);
+        EXPECT_EQ(CompareInto(c.first.c_str(), c.second.c_str(), {}, sink, output).done, c.done);
         EXPECT_EQ(test::ReadFileText(patch), c.ips);
         EXPECT_EQ(std::filesystem::exists(patch), c.done);
     }
@@ -117,9 +117,8 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
         ReportOutput output = ReportOutput::ToNewFile(patch, c.debugger);
         DifPatchSink dif(output);
         DebuggerPatchSink debugger(output);
-        PeImageInfo peImage;
-        EXPECT_TRUE(CompareFiles(peImage, first.c_str(), dir.Write("second", c.second).c_str(), {},
-                                 c.debugger ? static_cast<RecordSink&>(debugger) : dif)
+        EXPECT_TRUE(CompareInto(first.c_str(), dir.Write("second", c.second).c_str(), {},
+                                c.debugger ? static_cast<RecordSink&>(debugger) : dif, output)
                         .done);
         Bytes expected = c.second;
         expected.resize(std::min(c.first.size(), c.second.size()));
