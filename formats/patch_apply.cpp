@@ -34,6 +34,11 @@ std::string LineText(const ByteChange& change) {
     return "line " + std::to_string(change.line);
 }
 
+// An offset or RVA in a message: "0x1000001", which no reader takes for a decimal number.
+std::string AddressText(uint64_t address) {
+    return "0x" + HexText(address);
+}
+
 // The system's reason for the last failure where it left one (Linux), else the fallback.
 std::string ReasonOr(const char* fallback) {
     return errno ? SystemReason(errno) : fallback;
@@ -146,14 +151,14 @@ bool MapRvasToOffsets(const PeImageInfo& image, std::vector<ByteChange>& changes
             holding.pop();
         }
         if (holding.empty()) {
-            reason =
-                "RVA " + HexText(rva) + " (" + LineText(change) + ") lies in no section's raw data";
+            reason = "RVA " + AddressText(rva) + " (" + LineText(change) +
+                     ") lies in no section's raw data";
             return false;
         }
         const SectionEntry& section = image.sections[spans[holding.top()].index];
         const uint64_t offset = section.pointerToRawData + (rva - section.virtualAddress);
         if (offset > UINT32_MAX || FileOffsetToRva(image, static_cast<uint32_t>(offset)) != rva) {
-            reason = "RVA " + HexText(rva) + " (" + LineText(change) +
+            reason = "RVA " + AddressText(rva) + " (" + LineText(change) +
                      ") has no file offset that translates back to it";
             return false;
         }
@@ -231,7 +236,7 @@ std::string MismatchReason(const Tally& tally, size_t total, bool revert) {
     const ByteChange& first = *tally.first;
     return "does not match the patch: " + std::to_string(tally.differing) + " of " +
            ByteCount(total) + (tally.differing == 1 ? " differs" : " differ") + " from its " +
-           (revert ? "new" : "old") + " bytes, the first at offset " + HexText(first.address) +
+           (revert ? "new" : "old") + " bytes, the first at offset " + AddressText(first.address) +
            " (" + LineText(first) + ": " + ByteText(Expected(first, revert)) + " expected, " +
            ByteText(tally.firstFound) + " found); already " + (revert ? "old" : "new") + ": " +
            std::to_string(tally.differingWritten) + " of them; nothing written";
@@ -287,6 +292,17 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
     ApplyOutcome outcome;
     outcome.status = 2;
     Trouble& trouble = outcome.trouble;
+    // An empty name would reach the system as a file that is not there, and the message would
+    // name none.
+    if (request.patchPath.empty() || request.targetPath.empty() ||
+        (request.outputPath && request.outputPath->empty())) {
+        trouble.Set("", request.patchPath.empty()    ? "--apply: the patch's file name is empty"
+                        : request.targetPath.empty() ? "--apply: the target's file name is empty"
+                                                     : "--apply: the output's file name is empty "
+                                                       "(- writes the patched copy to standard "
+                                                       "output)");
+        return outcome;
+    }
     const std::string& target = request.targetPath;
     const std::unique_ptr<uint8_t[]> block(new uint8_t[kBlockSize]);
     Patch patch;
@@ -298,7 +314,8 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
     std::vector<ByteChange>& changes = module->changes;
 
     const char* output = request.outputPath ? request.outputPath->c_str() : nullptr;
-    if (output && PathExists(output)) {
+    const bool standardOutput = output && *request.outputPath == "-";
+    if (output && !standardOutput && PathExists(output)) {
         trouble.Set(*request.outputPath, SystemReason(EEXIST));
         return outcome;
     }
@@ -311,7 +328,7 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
     if (changes.back().address >= size) {
         const auto past = std::find_if(changes.begin(), changes.end(),
                                        [&](const ByteChange& c) { return c.address >= size; });
-        trouble.Set(target, "offset " + HexText(past->address) + " (" + LineText(*past) +
+        trouble.Set(target, "offset " + AddressText(past->address) + " (" + LineText(*past) +
                                 ") lies past its end (" + std::to_string(size) + " bytes)");
         return outcome;
     }
@@ -326,7 +343,9 @@ ApplyOutcome ApplyPatch(const ApplyRequest& request) {
                (changes.size() == 1 ? "its 1 byte holds"
                                     : "all " + ByteCount(changes.size()) + " hold") +
                " the patch's " + (request.revert ? "old" : "new") + " bytes; " +
-               (output ? *request.outputPath + " is an unchanged copy" : "nothing changed");
+               (standardOutput ? "standard output holds an unchanged copy"
+                : output       ? *request.outputPath + " is an unchanged copy"
+                               : "nothing changed");
         changes.clear();
         if (!output) {
             return {0, {}, note};

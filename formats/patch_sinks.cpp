@@ -29,18 +29,6 @@ char* PutByte(char* out, uint8_t value) {
     return out + 2;
 }
 
-// The file's name without its folders: copies of a patched file are often renamed, and the
-// folders say nothing where the patch is applied.
-const char* BaseName(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '/' || *p == kPathSeparator) {
-            name = p + 1;
-        }
-    }
-    return name;
-}
-
 // Writes lines of a byte each through room reserved for the whole run, or in parts for a run
 // longer than the text's buffer.
 template <typename Line>
@@ -67,7 +55,10 @@ bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
     digits_ = facts.compared > 0 && facts.skips[0] + facts.compared - 1 > 0xFFFFFFFF ? 16 : 8;
     ReportText& text = output_.Text();
     text.Append("This difference file was created by Tandrel\n\n");
-    text.AppendText(BaseName(facts.paths[0]));
+    // The name without its folders: copies of a patched file are often renamed, and the folders
+    // say nothing where the patch is applied.
+    const std::string_view name = FileNameOf(facts.paths[0]);
+    text.Append(name.data(), name.size());
     return text.Append("\n");
 }
 
@@ -99,7 +90,10 @@ bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     digits_ = image_->is64 ? 16 : 8;
     ReportText& text = output_.Text();
     text.Append(">");
-    text.AppendText(BaseName(facts.paths[0]));
+    // The name without its folders: copies of a patched file are often renamed, and the folders
+    // say nothing where the patch is applied.
+    const std::string_view name = FileNameOf(facts.paths[0]);
+    text.Append(name.data(), name.size());
     return text.Append("\n");
 }
 
@@ -124,7 +118,7 @@ bool DebuggerPatchSink::Record(const DiffRecord& record) {
             return out;
         });
     if (missing != UINT64_MAX) {
-        fault_.Set(path_, "the difference at offset " + HexText(missing) +
+        fault_.Set(path_, "the difference at offset 0x" + HexText(missing) +
                               " has no RVA: it lies in no section's raw data");
         return false;
     }
@@ -146,7 +140,7 @@ bool IpsPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
 }
 
 bool IpsPatchSink::Fail(uint64_t offset, const char* what) {
-    fault_.Set(facts_->paths[0], std::string(what) + " at offset " + HexText(offset) +
+    fault_.Set(facts_->paths[0], std::string(what) + " at offset 0x" + HexText(offset) +
                                      " lies at or past 16 MiB, where IPS cannot reach");
     return false;
 }

@@ -19,10 +19,9 @@ class MappedWindow {
     // Maps size bytes of the file from offset and, unless the window is the whole file, advises
     // the system that they will be read once, in order; fewer (Size() tells how many, possibly
     // none) when the file ends before, having been cut shorter. False, with nothing
-    // mapped, when the file cannot be mapped (a file system that refuses it, a device); the
-    // file's read position is untouched either way. Where files map, an empty window always
-    // maps. A window that another program cuts short after this raises SIGBUS when read past
-    // the file's new end: read it only under RunGuardedRead.
+    // mapped, when the file cannot be mapped (a file system that refuses it, a device). Where
+    // files map, an empty window always maps. A window that another program cuts short after this
+    // raises SIGBUS when read past the file's new end: read it only under RunGuardedRead.
     bool Map(const InputFile& file, uint64_t offset, size_t size);
     void Unmap();
     // Gives back the pages of [begin, end) of the window, which stays mapped: reading them

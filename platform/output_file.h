@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "platform/file_replacement.h"
 #include "platform/input_file.h"
 #include "platform/trouble.h"
 
@@ -24,7 +25,8 @@ class OutputFile {
     // binary. "-" (Linux) and any path to the file open as standard output mean standard output,
     // written as the shell opened it. Refuses, with nothing truncated, a path that names one of
     // the inputs, through links or other nodes of one device included. asNewFile: a regular file
-    // at path (or none) is not touched; a new file beside it takes its place at Close.
+    // at path, or none, is replaced through FileReplacement at Close (and refused by its rules:
+    // a link, other hard links); anything else (a FIFO, a device) is written as it is.
     bool Open(const char* path, bool binary, bool asNewFile,
               std::span<const InputFile* const> inputs, Trouble& trouble);
     std::FILE* Stream() const { return stream_; }
@@ -42,8 +44,8 @@ class OutputFile {
     bool binary_ = false;  // Windows: no CR LF for "\n"
     bool standardOutput_ = false;
     const char* path_ = "";
-    std::string target_;   // the path a new file takes the place of
-    std::string newFile_;  // the new file, until it is renamed or removed
+    bool replacing_ = false;  // the stream writes replacement_'s new file
+    FileReplacement replacement_;
 };
 
 }  // namespace tandrel

@@ -1,14 +1,10 @@
 #include "platform/output_file.h"
 
-#include "platform/replacement_file.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 namespace tandrel {
@@ -24,13 +20,6 @@ bool SameFile(const struct stat& a, const struct stat& b) {
         return a.st_rdev == b.st_rdev;
     }
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// The file a link at path points to, so that a new file takes the place of the file and the link
-// stays; the path itself when it is no link or its file cannot be found.
-std::string ResolvedPath(const char* path) {
-    char resolved[PATH_MAX];
-    return ::realpath(path, resolved) != nullptr ? std::string(resolved) : std::string(path);
 }
 
 }  // namespace
@@ -54,9 +43,6 @@ OutputFile::~OutputFile() {
     if (stream_ != nullptr && !standardOutput_) {
         std::fclose(stream_);
     }
-    if (!newFile_.empty()) {
-        ::unlink(newFile_.c_str());
-    }
 }
 
 bool OutputFile::Open(const char* path, bool, bool asNewFile,
@@ -77,29 +63,24 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
         return true;
     }
     if (asNewFile && (!exists || S_ISREG(named.st_mode))) {
-        // Opening a regular file to read does nothing to it; O_NONBLOCK covers a FIFO swapped in.
-        const int existing = exists ? ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
-        const bool input = existing >= 0 && NamesAnInput(existing, inputs);
-        if (existing >= 0) {
-            ::close(existing);
+        if (!replacement_.OpenTarget(path, false, trouble)) {
+            return false;
         }
-        if (input) {
+        if (replacement_.TargetExists() && NamesAnInput(replacement_.TargetHandle(), inputs)) {
             trouble.Set(path, kOverwrite);
             return false;
         }
-        target_ = ResolvedPath(path);
-        const std::string_view name = FileNameOf(target_);
-        newFile_ = target_.substr(0, target_.size() - name.size()) + ReplacementTemplate(name);
-        const int fd = ::mkostemp(newFile_.data(), O_CLOEXEC);
-        if (fd < 0) {
-            trouble.Set(path, SystemReason(errno));
-            newFile_.clear();
+        if (!replacement_.Create(trouble)) {
             return false;
         }
-        // The permissions the file had, or those a new file gets.
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, exists ? named.st_mode & 07777 : 0666 & ~mask);
+        // The stream writes through a descriptor of its own; the replacement's stays open for
+        // the owner, attributes and flush at Close.
+        const int fd = ::fcntl(static_cast<int>(replacement_.File().Handle()), F_DUPFD_CLOEXEC, 0);
+        if (fd < 0) {
+            trouble.Set(path, SystemReason(errno));
+            return false;
+        }
+        replacing_ = true;
         return OpenStream(fd, trouble);
     }
     // Write-only, so a pipe or FIFO behaves as for any writer; not truncated until it is known
@@ -140,27 +121,21 @@ bool OutputFile::Close(Trouble& trouble, bool keep) {
     errno = 0;
     bool ok = std::fflush(stream_) == 0;
     int error = errno;
-    if (ok && !newFile_.empty() && keep && ::fsync(::fileno(stream_)) != 0) {
-        ok = false;
-        error = errno;
-    }
     if (!standardOutput_ && std::fclose(stream_) != 0 && ok) {
         ok = false;
         error = errno;
     }
     stream_ = nullptr;
-    if (!newFile_.empty()) {
-        if (ok && keep && ::rename(newFile_.c_str(), target_.c_str()) != 0) {
-            ok = false;
-            error = errno;
-        }
-        if (!ok || !keep) {
-            ::unlink(newFile_.c_str());
-        }
-        newFile_.clear();
-    }
     if (!ok) {
         trouble.Set(path_, SystemReason(error));
+    }
+    if (replacing_) {
+        replacing_ = false;
+        if (!ok || !keep) {
+            replacement_.File().Remove();
+            return ok;
+        }
+        return replacement_.Commit(trouble);
     }
     return ok;
 }

@@ -2,29 +2,18 @@
 
 #include <windows.h>
 
-#include "platform/win32/dword_count.h"
+#include "platform/new_file.h"
 
 namespace tandrel {
 
-bool WriteNewFile(const char* path, const char* data, size_t size) {
-    // CREATE_NEW fails on any existing name, so nothing is overwritten.
-    const HANDLE file =
-        ::CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+bool WriteNewFile(const char* path, const char* data, size_t size, Trouble& trouble) {
+    NewFile file;
+    if (!file.Create(path, 0, trouble) || !file.Write(data, size, trouble) ||
+        !file.FlushAndClose(trouble)) {
         return false;
     }
-    bool ok = true;
-    for (size_t done = 0; ok && done < size;) {
-        DWORD written = 0;
-        ok = ::WriteFile(file, data + done, DwordCount(size - done), &written, nullptr) != 0 &&
-             written > 0;
-        done += written;
-    }
-    ok = ::CloseHandle(file) != 0 && ok;
-    if (!ok) {
-        ::DeleteFileA(path);
-    }
-    return ok;
+    file.Keep();
+    return true;
 }
 
 bool PathExists(const char* path) {
@@ -41,6 +30,11 @@ std::string PathAsUtf8(const char* path) {
     ::WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, utf8.data(), bytes, nullptr, nullptr);
     utf8.resize(std::char_traits<char>::length(utf8.c_str()));
     return utf8;
+}
+
+std::string_view FileNameOf(std::string_view path) {
+    const size_t separator = path.find_last_of("\\/:");
+    return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
 }  // namespace tandrel

@@ -1,7 +1,5 @@
 #include "platform/output_file.h"
 
-#include "platform/replacement_file.h"
-
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -54,9 +52,6 @@ OutputFile::~OutputFile() {
     if (stream_ != nullptr) {
         std::fclose(stream_);
     }
-    if (!newFile_.empty()) {
-        ::DeleteFileA(newFile_.c_str());
-    }
 }
 
 bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
@@ -66,45 +61,26 @@ bool OutputFile::Open(const char* path, bool binary, bool asNewFile,
     const DWORD attributes = ::GetFileAttributesA(path);
     if (asNewFile &&
         (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)) {
-        // Opened for its identity only, past any sharing mode.
-        const HANDLE existing =
-            ::CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                          OPEN_EXISTING, 0, nullptr);
-        if (existing != INVALID_HANDLE_VALUE) {
-            const bool input = NamesAnInput(reinterpret_cast<intptr_t>(existing), inputs);
-            ::CloseHandle(existing);
-            if (input) {
-                trouble.Set(path, kOverwrite);
-                return false;
-            }
-        }
-        target_ = path;
-        const std::string_view name = FileNameOf(target_);
-        const std::string pattern =
-            target_.substr(0, target_.size() - name.size()) + ReplacementTemplate(name);
-        // A name of its own, made anew until one is free.
-        HANDLE file = INVALID_HANDLE_VALUE;
-        for (unsigned attempt = 0; file == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
-            const unsigned suffix = (::GetTickCount() ^ (::GetCurrentProcessId() << 12)) + attempt;
-            char tail[16];
-            ::wsprintfA(tail, "%06X", suffix & 0xFFFFFF);
-            newFile_ = pattern.substr(0, pattern.size() - 6) + tail;
-            file = ::CreateFileA(newFile_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                 CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) {
-                break;
-            }
-        }
-        if (file == INVALID_HANDLE_VALUE ||
-            !OpenStream(reinterpret_cast<intptr_t>(file), trouble)) {
-            if (file != INVALID_HANDLE_VALUE) {
-                ::DeleteFileA(newFile_.c_str());
-            }
-            newFile_.clear();
-            trouble.Set(path, "cannot be written");
+        if (!replacement_.OpenTarget(path, false, trouble)) {
             return false;
         }
-        return true;
+        if (replacement_.TargetExists() && NamesAnInput(replacement_.TargetHandle(), inputs)) {
+            trouble.Set(path, kOverwrite);
+            return false;
+        }
+        if (!replacement_.Create(trouble)) {
+            return false;
+        }
+        // The stream writes through a handle of its own; the replacement's is flushed at Close.
+        HANDLE own = INVALID_HANDLE_VALUE;
+        const HANDLE process = ::GetCurrentProcess();
+        if (!::DuplicateHandle(process, AsHandle(replacement_.File().Handle()), process, &own, 0,
+                               FALSE, DUPLICATE_SAME_ACCESS)) {
+            trouble.Set(path, "cannot be opened for writing");
+            return false;
+        }
+        replacing_ = true;
+        return OpenStream(reinterpret_cast<intptr_t>(own), trouble);
     }
     // The inputs are open with read sharing only, so opening one of them for writing fails here
     // already; the identity check covers what sharing does not.
@@ -133,21 +109,18 @@ bool OutputFile::Close(Trouble& trouble, bool keep) {
         return true;
     }
     bool ok = std::fflush(stream_) == 0;
-    if (ok && !newFile_.empty() && keep) {
-        ok = ::FlushFileBuffers(reinterpret_cast<HANDLE>(::_get_osfhandle(::_fileno(stream_))));
-    }
     ok = std::fclose(stream_) == 0 && ok;
     stream_ = nullptr;
-    if (!newFile_.empty()) {
-        ok = ok && (!keep || ::MoveFileExA(newFile_.c_str(), target_.c_str(),
-                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-        if (!ok || !keep) {
-            ::DeleteFileA(newFile_.c_str());
-        }
-        newFile_.clear();
-    }
     if (!ok) {
         trouble.Set(path_, "cannot be written whole");
+    }
+    if (replacing_) {
+        replacing_ = false;
+        if (!ok || !keep) {
+            replacement_.File().Remove();
+            return ok;
+        }
+        return replacement_.Commit(trouble);
     }
     return ok;
 }

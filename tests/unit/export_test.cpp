@@ -6,6 +6,10 @@
 #include <fstream>
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "engine/comparison.h"
 #include "formats/opening_sink.h"
 #include "formats/patch_apply.h"
@@ -132,6 +136,37 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
             EXPECT_TRUE(test::ReadBytes(first) == (revert ? c.first : expected)) << revert;
         }
     }
+}
+
+// An export over an earlier report takes its place keeping what it had: on Linux its mode, on
+// Windows its attributes (ReplaceFile; a rename would give the new file a new file's).
+TEST(PatchExport, ReplacesAReportKeepingWhatItHas) {
+    test::TempDir dir;
+    const std::string first = dir.Write("a", "ABCD");
+    const std::string second = dir.Write("b", "AXYD");
+    const std::string report = dir.Write("r.dif", "an earlier export");
+#ifdef _WIN32
+    ASSERT_TRUE(::SetFileAttributesA(report.c_str(), FILE_ATTRIBUTE_HIDDEN));
+#else
+    std::filesystem::permissions(report, std::filesystem::perms(0604));
+#endif
+    ReportOutput output = ReportOutput::ToNewFile(report, true);
+    DifPatchSink sink(output);
+    PeImageInfo image;
+    EXPECT_TRUE(CompareFiles(image, first.c_str(), second.c_str(), {}, sink).done);
+    EXPECT_EQ(test::ReadFileText(report),
+              "This difference file was created by Tandrel\n\na\n00000001: 42 58\n"
+              "00000002: 43 59\n");
+    EXPECT_EQ(test::FolderFiles(dir.Path()).size(), 3u);
+#ifdef _WIN32
+    if (::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "wine_get_version")) {
+        GTEST_SKIP() << "Wine's ReplaceFile replaces the file but carries no attributes over";
+    }
+    EXPECT_EQ(::GetFileAttributesA(report.c_str()) & FILE_ATTRIBUTE_HIDDEN,
+              DWORD{FILE_ATTRIBUTE_HIDDEN});
+#else
+    EXPECT_EQ(std::filesystem::status(report).permissions(), std::filesystem::perms(0604));
+#endif
 }
 
 }  // namespace

@@ -165,6 +165,13 @@ const std::string kPatched = [] {
     return bytes;
 }();
 
+// The system's reasons the seam's faults give; Wine's texts are its own.
+#ifdef _WIN32
+const std::string kNoSpace, kReadOnly;
+#else
+const std::string kNoSpace = "No space left on device", kReadOnly = "Read-only file system";
+#endif
+
 // One run: its files, the patch applied, and what it must give: with trouble, status 2 and a line
 // that holds it; else status 0 and a note that holds note (none when note is empty).
 struct Case {
@@ -208,30 +215,32 @@ TEST(ApplyPatch, WritesOnlyWhatThePatchChangesOrNothing) {
         {.revert = true, .note = "t.bin: already reverted: all 4 bytes hold the patch's old bytes"},
         {.patch = "0: 4C 4D\n3FFFFF: 97 00\n",
          .trouble = "t.bin: does not match the patch: 1 of 2 bytes differs from its old bytes, the "
-                    "first at offset 0 (line 1: 4C expected, 4D found); already new: 1 of them; "
+                    "first at offset 0x0 (line 1: 4C expected, 4D found); already new: 1 of them; "
                     "nothing written"},
         {.patch = "0: 4D 4E\n400000: 91 92\n4003FF: 97 02\n",
-         .trouble = "offset 400000 (line 2: 91 expected, 90 found); already new: 0 of them"},
+         .trouble = "offset 0x400000 (line 2: 91 expected, 90 found); already new: 0 of them"},
         {.patch = "0: 4D 4E\n4003FF: 96 02\n",
-         .trouble = "offset 4003FF (line 2: 96 expected, 97 found)"},
+         .trouble = "offset 0x4003FF (line 2: 96 expected, 97 found)"},
         {.patch = "4003FF: 97 02\n400400: 00 01\n",
-         .trouble = "t.bin: offset 400400 (line 2) lies past its end (4195328 bytes)"},
+         .trouble = "t.bin: offset 0x400400 (line 2) lies past its end (4195328 bytes)"},
         {.patch = "0: 4D 4E\nx\n", .trouble = "p.txt: line 2: not a dif record (OFFSET: OLD NEW)"},
         {.patch = ">t.bin\nFFF:00->01\n",
-         .trouble = "t.bin: RVA FFF (line 2) lies in no section's raw data"},
+         .trouble = "t.bin: RVA 0xFFF (line 2) lies in no section's raw data"},
         {.patch = ">t.bin\n8:92->00\n",
-         .trouble = "RVA 8 (line 2) has no file offset that translates back to it"},
+         .trouble = "RVA 0x8 (line 2) has no file offset that translates back to it"},
         {.patch = ">a\n1000:4D->4E\n>b\n1000:4D->4E\n",
          .trouble = "none of its 2 modules is named t.bin"},
         {.output = "p.txt", .trouble = "p.txt: File exists"},
         {.setUp = [](const fs::path& d) { fs::create_hard_link(d / "t.bin", d / "u.bin"); },
          .trouble = "t.bin: has 2 hard links: the others would keep the old bytes"},
-        {.seam = {.failWrite = true}, .trouble = "t.bin: cannot write its patched copy: "},
+        {.seam = {.failWrite = true},
+         .trouble = "t.bin: its new copy cannot be written: " + kNoSpace},
         {.output = "out.bin", .seam = {.failWrite = true}, .trouble = "out.bin: "},
-        {.seam = {.failCreate = true}, .trouble = "t.bin: cannot create a new file beside it: "},
+        {.seam = {.failCreate = true},
+         .trouble = ": cannot create a new file in it for t.bin: " + kReadOnly},
         {.seam = {.beforeReplace =
                       [](const std::string& t) { std::ofstream(t, std::ios::app) << 'x'; }},
-         .trouble = "t.bin: changed since it was read: not replaced"},
+         .trouble = "t.bin: changed since it was opened: not replaced"},
 #ifdef _WIN32
         {.setUp = [](const fs::path& d) { fs::permissions(d / "t.bin", fs::perms(0444)); },
          .trouble = "t.bin: is read-only: not replaced"},
