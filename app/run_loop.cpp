@@ -1,5 +1,6 @@
 #include "app/run_loop.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -183,6 +184,19 @@ void CountFolders(const std::string& first, const std::string& second, uint64_t&
     }
 }
 
+bool StopRequested() {
+    return StopSignal() != 0;
+}
+
+// The positions a pair's comparison will take, for the progress line (0 when a size is not known).
+uint64_t PairLength(const std::string& first, const std::string& second, const Options& options) {
+    uint64_t lengths[2] = {FileSizeOf(first), FileSizeOf(second)};
+    for (int k = 0; k < 2; ++k) {
+        lengths[k] = lengths[k] > options.skips[k] ? lengths[k] - options.skips[k] : 0;
+    }
+    return std::min({lengths[0], lengths[1], options.bytes.value_or(UINT64_MAX)});
+}
+
 // The status of a run of many pairs, as diff -r has it: 2 on any error, else with --exit-code 1
 // when anything differs.
 int ManyPairsStatus(const TreeTotals& totals, bool exitCode) {
@@ -210,12 +224,11 @@ RunResult RunOnePair(const Options& options, const RunInputs& inputs, ProgressLi
         progress.Update(compared, 1);
         return StopSignal() == 0;
     };
-    const ComparisonOutcome outcome =
-        CompareInto(inputs.first.c_str(), inputs.second.c_str(), comparison, *format, output);
+    progress.SetTotals(PairLength(inputs.first, inputs.second, options), 1);
+    const ComparisonOutcome outcome = CompareInto(inputs.first.c_str(), inputs.second.c_str(),
+                                                  comparison, *format, output, StopRequested);
     progress.Erase();
-    if (outcome.stopped) {
-        result.endSignal = StopSignal();
-    }
+    result.endSignal = StopSignal();
     if (!outcome.done) {
         result.error = outcome.trouble.Line();
         result.status = kFailed;
@@ -252,7 +265,11 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
     ProgressLine progress(options.progress == ProgressChoice::kAlways  ? ProgressMode::kAlways
                           : options.progress == ProgressChoice::kNever ? ProgressMode::kNever
                                                                        : ProgressMode::kAuto);
-    CatchStopSignals();
+    // A patch is a new file until it replaces the report: a signal removes it and ends the run at
+    // once (see the file replacement); a streamed report ends at a whole record instead.
+    if (!IsPatch(options.format)) {
+        CatchStopSignals();
+    }
     if (!list && !folders) {
         return RunOnePair(options, inputs, progress);
     }
@@ -290,6 +307,7 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
             if (PathIsFolder(names[k]) && PathIsFolder(names[k + 1])) {
                 CountFolders(names[k], names[k + 1], bytes, pairs);
             } else {
+                bytes += PairLength(names[k], names[k + 1], options);
                 ++pairs;
             }
         }
@@ -304,7 +322,7 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
     const ManyPairsFormat format = options.format == OutputFormat::kJsonLines
                                        ? ManyPairsFormat{&json, &json}
                                        : ManyPairsFormat{&text, &text};
-    OpeningSink pairs(output, *format.pairs);
+    OpeningSink pairs(output, *format.pairs, StopRequested);
     OpeningTreeSink entries(output, *format.entries);
     ComparisonOptions comparison = ComparisonOptionsOf(options);
     TreeComparison* running = nullptr;
@@ -312,7 +330,7 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
         progress.Update(running->BytesDone() + compared, running->PairsDone());
         return StopSignal() == 0;
     };
-    TreeComparison tree(comparison, pairs, entries, [] { return StopSignal() != 0; });
+    TreeComparison tree(comparison, pairs, entries, StopRequested);
     running = &tree;
     for (size_t k = 0; k + 1 < names.size(); k += 2) {
         const std::string& first = names[k];

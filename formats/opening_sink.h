@@ -10,7 +10,10 @@ namespace tandrel {
 
 class OpeningSink : public RecordSink {
   public:
-    OpeningSink(ReportOutput& output, RecordSink& format) : output_(output), format_(format) {}
+    // stopRequested, when given, is asked before each record: a run asked to stop ends at the
+    // last whole record.
+    OpeningSink(ReportOutput& output, RecordSink& format, bool (*stopRequested)() = nullptr)
+        : output_(output), format_(format), stopRequested_(stopRequested) {}
 
     bool Begin(const ComparisonFacts& facts, Trouble& trouble) override {
         if (!output_.IsOpen() && !output_.Open(facts, trouble)) {
@@ -18,7 +21,9 @@ class OpeningSink : public RecordSink {
         }
         return format_.Begin(facts, trouble);
     }
-    bool Record(const DiffRecord& record) override { return format_.Record(record); }
+    bool Record(const DiffRecord& record) override {
+        return (stopRequested_ == nullptr || !stopRequested_()) && format_.Record(record);
+    }
     bool WantsTail() const override { return format_.WantsTail(); }
     bool Tail(uint64_t offset, const uint8_t* bytes, size_t count) override {
         return format_.Tail(offset, bytes, count);
@@ -30,14 +35,15 @@ class OpeningSink : public RecordSink {
   private:
     ReportOutput& output_;
     RecordSink& format_;
+    bool (*stopRequested_)();
 };
 
 // One pair compared into output through format, the output opened once both inputs are and
 // closed at the end; a new file (a patch) is kept only when the comparison is done and complete.
 inline ComparisonOutcome CompareInto(const char* firstPath, const char* secondPath,
                                      const ComparisonOptions& options, RecordSink& format,
-                                     ReportOutput& output) {
-    OpeningSink sink(output, format);
+                                     ReportOutput& output, bool (*stopRequested)() = nullptr) {
+    OpeningSink sink(output, format, stopRequested);
     ComparisonOutcome outcome = CompareFiles(firstPath, secondPath, options, sink);
     if (output.IsOpen() && !output.Close(outcome.trouble, outcome.done && outcome.complete) &&
         outcome.done) {

@@ -33,6 +33,9 @@ bool ReadLinkText(const std::string& path, std::string& text, Trouble& trouble);
 // even when it is reached through a link.
 bool PathIsFolder(const std::string& path);
 
+// The size of the regular file at path, through links; 0 when it cannot be had.
+uint64_t FileSizeOf(const std::string& path);
+
 // The folder a path names its last part in: "." for a bare name.
 std::string FolderOfPath(const std::string& path);
 

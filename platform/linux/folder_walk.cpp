@@ -112,6 +112,13 @@ bool PathIsFolder(const std::string& path) {
     return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+uint64_t FileSizeOf(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode)
+               ? static_cast<uint64_t>(status.st_size)
+               : 0;
+}
+
 std::string FolderOfPath(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {

@@ -144,6 +144,15 @@ bool PathIsFolder(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+uint64_t FileSizeOf(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return 0;
+    }
+    return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
+}
+
 std::string FolderOfPath(const std::string& path) {
     const size_t slash = path.find_last_of("\\/:");
     if (slash == std::string::npos) {
