@@ -227,7 +227,9 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
                 StripQuotes(file);
             }
             if (file.empty()) {
-                return parser.Fail("--apply takes no empty file name");
+                return parser.Fail(
+                    "--apply takes no empty file name ('-' writes the patched copy to standard "
+                    "output)");
             }
         }
         return true;

@@ -138,9 +138,12 @@ TEST(FileReplacement, RefusalsLeaveTheFolderAsItWas) {
         {{"--apply=p.dif", "t.bin", ""},
          {},
          2,
-         "tandrel: --apply: the output's file name is empty (- writes the patched copy to "
-         "standard output)\n"},
-        {{"--apply=", "t.bin"}, {}, 2, "tandrel: --apply: the patch's file name is empty\n"},
+         "tandrel: --apply takes no empty file name ('-' writes the patched copy to standard "
+         "output) (tandrel --help lists the options)\n"},
+        {{"--apply=", "t.bin"},
+         {},
+         2,
+         "tandrel: option '--apply' needs a patch file (tandrel --help lists the options)\n"},
         {{"--apply=p.dif", "t.bin", "-"}, {}, 0, "", "AXYD"},
         {{"--apply=p.dif", "t.bin", "r.dif"}, {}, 2, "tandrel: r.dif: File exists\n"},
     };

@@ -152,8 +152,7 @@ TEST(PatchExport, ReplacesAReportKeepingWhatItHas) {
 #endif
     ReportOutput output = ReportOutput::ToNewFile(report, true);
     DifPatchSink sink(output);
-    PeImageInfo image;
-    EXPECT_TRUE(CompareFiles(image, first.c_str(), second.c_str(), {}, sink).done);
+    EXPECT_TRUE(CompareInto(first.c_str(), second.c_str(), {}, sink, output).done);
     EXPECT_EQ(test::ReadFileText(report),
               "This difference file was created by Tandrel\n\na\n00000001: 42 58\n"
               "00000002: 43 59\n");

@@ -117,8 +117,12 @@ TEST(LinuxOptions, EveryBadValueOrCombinationIsAUsageError) {
          "error: --apply takes only --revert besides it"},
         {{"--apply=", "t"}, "error: option '--apply' needs a patch file"},
         {{"--apply", "", "t"}, "error: option '--apply' needs a patch file"},
-        {{"--apply=p.dif", "t", ""}, "error: --apply takes no empty file name"},
-        {{"--apply=p.dif", ""}, "error: --apply takes no empty file name"},
+        {{"--apply=p.dif", "t", ""},
+         "error: --apply takes no empty file name ('-' writes the patched copy to standard "
+         "output)"},
+        {{"--apply=p.dif", ""},
+         "error: --apply takes no empty file name ('-' writes the patched copy to standard "
+         "output)"},
     };
     for (const auto& [arguments, parsed] : cases) {
         EXPECT_EQ(Parsed(arguments), parsed) << parsed;
