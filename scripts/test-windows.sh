@@ -137,6 +137,30 @@ pair chunks-a.bin chunks-b.bin "^File offset = 1000001$" --ignore-initial=1:0x1 
 pair example-a.bin example-b.bin "^Warning: not a PE file!$" --exit-code --max-runs=0
 pair pe32-a.exe pe32-b.exe "^Build noise set aside: " --ignore-pe-noise
 
+# Two folders: the same records from both programs, in the same order, once the Windows paths'
+# backslashes are read as slashes.
+mkdir -p tree-a/sub tree-b/sub tree-a/only-a tree-b/kind
+cp example-a.bin tree-a/x.bin
+cp example-b.bin tree-b/x.bin
+cp pe32-a.exe tree-a/sub/image.exe
+cp pe32-b.exe tree-b/sub/image.exe
+cp short.bin tree-a/sub/same.bin
+cp short.bin tree-b/sub/same.bin
+printf 'file' >tree-a/kind
+printf 'only' >tree-b/only-b.bin
+tree_status=0
+"$native" --format=jsonl tree-a tree-b tree-linux.jsonl 2>/dev/null || tree_status=$?
+wine_status=0
+wine_run "$windows_exe" --format=jsonl tree-a tree-b tree-windows.jsonl || wine_status=$?
+if [ "$tree_status" != "$wine_status" ] ||
+    ! sed 's#\\\\#/#g' tree-windows.jsonl | cmp -s tree-linux.jsonl -; then
+    fail "two folders: the Windows JSON Lines differ from the native ones (status $wine_status)"
+elif ! grep -q '"type":"total","pairs":3,"identical":1,"different":2' tree-linux.jsonl; then
+    fail "two folders: the native run has not the totals it should"
+else
+    echo "ok: two folders alike ($(wc -l <tree-linux.jsonl) records, exit status $tree_status)"
+fi
+
 # Both programs export each patch format of a copy patched in its sections only (dif with CR LF
 # line ends on Windows, the others byte for byte alike), and the Windows program applies the
 # native dif and 1337 patches, then reverts them.
