@@ -29,7 +29,11 @@ void CatchStopSignals() {
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     for (const int signal : kStopSignals) {
-        sigaction(signal, &action, nullptr);
+        // A signal ignored when the program started (SIGHUP under nohup) stays ignored.
+        struct sigaction before {};
+        if (sigaction(signal, nullptr, &before) == 0 && before.sa_handler != SIG_IGN) {
+            sigaction(signal, &action, nullptr);
+        }
     }
 }
 

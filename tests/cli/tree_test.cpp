@@ -8,13 +8,14 @@
 #include <sys/stat.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <set>
 #include <thread>
 
-#include "tests/support/program.h"
+#include "tests/support/program_run.h"
 
 namespace tandrel {
 namespace {
@@ -235,8 +236,8 @@ TEST(TreeRun, EveryEntryOfBothTreesInOneRecord) {
         SCOPED_TRACE(c.shape);
         const test::TempDir dir;
         Build(dir, c.nodes);
-        const test::Spawned run =
-            test::RunTandrel({"--format=jsonl", "A", "B", "report.jsonl"}, dir.Path().string());
+        const test::ProgramRun run =
+            test::RunTandrel(dir.Path().string(), {"--format=jsonl", "A", "B", "report.jsonl"});
         EXPECT_EQ(Canonical(dir.File("report.jsonl")), Expected(dir));
         const bool errors = Expected(dir).find("error ") != std::string::npos;
         EXPECT_EQ(run.status, errors ? 2 : 0) << run.errors;
@@ -253,7 +254,7 @@ TEST(TreeRun, TenThousandFilesEveryHundredthDiffering) {
         nodes.push_back({'f', "B/" + name, "content " + std::to_string(k % 100 ? k : k + 1)});
     }
     Build(dir, nodes);
-    EXPECT_EQ(test::RunTandrel({"--format=jsonl", "A", "B", "r"}, dir.Path().string()).status, 0);
+    EXPECT_EQ(test::RunTandrel(dir.Path().string(), {"--format=jsonl", "A", "B", "r"}).status, 0);
     const std::string canonical = Canonical(dir.File("r"));
     EXPECT_EQ(canonical, Expected(dir));
     EXPECT_NE(canonical.find("total 10000 9900 100 0 0 0 0 0 "), std::string::npos);
@@ -271,7 +272,7 @@ TEST(TreeRun, TextReadsLikeDiffRecursiveWithEachDifferingPairsReport) {
                 {'f', "A/z", "1"},
                 {'f', "B/z", "2"},
                 {'f', "B/zz", ""}});
-    EXPECT_EQ(test::RunTandrel({"A", "B", "report.txt"}, dir.Path().string()).status, 0);
+    EXPECT_EQ(test::RunTandrel(dir.Path().string(), {"A", "B", "report.txt"}).status, 0);
     EXPECT_EQ(test::ReadFileText(dir.File("report.txt")),
               "Comparing A/a\n and B/a\nWarning: not a PE file!\n\nFile offset = 1\n"
               "Bytes Size (dec) = 2\nFirst file bytes: \n42 43 \nSecond file bytes: \n58 59 \n"
@@ -315,7 +316,7 @@ TEST(TreeRun, StatusesAsDiffRecursiveHasThem) {
         dir.Write("p1", "same");
         dir.Write("p2", "diff");
         dir.Write("pairs", std::string("p1\0p1\0p1\0p2\0", 12));
-        const test::Spawned run = test::RunTandrel(c.arguments, dir.Path().string());
+        const test::ProgramRun run = test::RunTandrel(dir.Path().string(), c.arguments);
         EXPECT_EQ(run.status, c.status) << run.errors;
         EXPECT_EQ(fs::exists(dir.File("r")), c.written);
         EXPECT_EQ(run.errors.empty(), c.status < 2) << run.errors;
@@ -335,13 +336,15 @@ TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
                                  Hex("two") + " " + Hex("one") + " 1 2 False\n" +
                                  "total 4 1 3 0 0 0 0 0 3 5 True\n";
     EXPECT_EQ(
-        test::RunTandrel({"--format=jsonl", "--pairs-from=list", "r1"}, dir.Path().string()).status,
+        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=list", "r1"}).status,
         0);
     EXPECT_EQ(Canonical(dir.File("r1")), expected);
-    EXPECT_EQ(test::RunTandrel({"--format=jsonl", "--pairs-from=-", "r2"}, dir.Path().string(),
-                               dir.File("list"))
-                  .status,
-              0);
+    test::ProgramSetting fromList;
+    fromList.input = dir.File("list");
+    EXPECT_EQ(
+        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=-", "r2"}, fromList)
+            .status,
+        0);
     EXPECT_EQ(Canonical(dir.File("r2")), expected);
 }
 
@@ -408,6 +411,9 @@ TEST(TreeRun, InterruptEndsTheRunWithWholeLinesAndTheSignalsStatus) {
         SCOPED_TRACE(signal);
         const pid_t pid = ::fork();
         if (pid == 0) {
+            for (const int caught : {SIGINT, SIGTERM, SIGHUP}) {
+                std::signal(caught, SIG_DFL);  // as a shell starts it, whatever the runner set
+            }
             const std::string report = dir.File("r");
             ::execl(TANDREL_BINARY, TANDREL_BINARY, "--format=jsonl", dir.File("a").c_str(),
                     dir.File("b").c_str(), report.c_str(), static_cast<char*>(nullptr));

@@ -25,6 +25,7 @@ struct ProgramSetting {
     uid_t user = 0;  // with a user other than 0 (the tests run as root): run as that user
     // Runs in the parent while the program runs, given its process id.
     std::function<void(pid_t)> whileRunning;
+    std::string input;  // a file as standard input (else the test's own)
 };
 
 inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::string>& arguments,
@@ -41,6 +42,9 @@ inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::s
     if (pid == 0) {
         ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT, 0666), 1);
         ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT, 0666), 2);
+        if (!setting.input.empty()) {
+            ::dup2(::open(setting.input.c_str(), O_RDONLY), 0);
+        }
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
             std::signal(signal, SIG_DFL);  // as a shell starts it, whatever the test runner set
         }
