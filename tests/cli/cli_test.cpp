@@ -187,6 +187,7 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
          "tandrel: bad value for --bytes: '1k' (a number: decimal, or hexadecimal after 0x) "
          "(tandrel --help lists the options)"},
     };
+    bool nodeRowsRan = true;
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.arguments));
         test::TempDir dir;
@@ -202,6 +203,7 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
         const bool nodes = ::mknod(dir.File("null1").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0 &&
                            ::mknod(dir.File("null2").c_str(), S_IFCHR | 0600, makedev(1, 3)) == 0;
         if (!nodes && c.arguments[0] == "null1") {
+            nodeRowsRan = false;
             continue;
         }
         const int opens = WatchOpens({dir.File("fifo"), dir.File("null1"), dir.File("null2")});
@@ -219,6 +221,9 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
         files.insert(kInputs.begin(), kInputs.end());
         files.insert({"hard.bin", "AXYD"});
         EXPECT_EQ(test::FolderFiles(dir.Path()), files);
+    }
+    if (!nodeRowsRan) {
+        GTEST_SKIP() << "the device-node rows did not run: mknod needs the right to make nodes";
     }
 }
 

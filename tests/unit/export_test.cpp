@@ -112,9 +112,11 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
         {image, patched, false},
         {image, patched, true},
     };
+    bool imageRowsRan = true;
     for (const auto& c : cases) {
         if (c.first.empty()) {
-            continue;  // no mingw-w64 to make the image
+            imageRowsRan = false;
+            continue;
         }
         const std::string first = dir.Write("first.exe", c.first);
         const std::string patch = dir.File("fix.patch");
@@ -135,6 +137,9 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
             EXPECT_EQ(ApplyPatch(request).status, 0) << revert;
             EXPECT_TRUE(test::ReadBytes(first) == (revert ? c.first : expected)) << revert;
         }
+    }
+    if (!imageRowsRan) {
+        GTEST_SKIP() << "the image rows did not run: no mingw-w64 to make the images";
     }
 }
 
