@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/trouble.h"
+
 namespace tandrel {
 
 // The character that separates folders in a path on this platform.
@@ -17,6 +19,8 @@ inline constexpr char kPathSeparator = '/';
 // false, leaving any existing file untouched, when creation fails; when the bytes cannot all be
 // written (a full disk), the new file is removed, since a part would pass for the whole.
 bool WriteNewFile(const char* path, const char* data, size_t size);
+// The same, with the reason in trouble when it returns false.
+bool WriteNewFile(const char* path, const char* data, size_t size, Trouble& trouble);
 
 // True when something of that name exists, a dangling link included.
 bool PathExists(const char* path);

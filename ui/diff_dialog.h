@@ -20,8 +20,10 @@ class DiffDialog {
 
     // Compares the two files on the PE facts this object holds. With dialogHost (dialog mode),
     // the report is built in the options its check boxes set and handed to the result box
-    // whole, whose scroll bars are then fitted; a comparison that writes nothing leaves the box
-    // and its bars alone. Without one (file mode) the records go to sink, whose output is opened
+    // whole, whose scroll bars are then fitted. A comparison that cannot do its job (an input
+    // missing, unreadable, a folder, changed meanwhile) ends the box's text with its trouble's
+    // line, "FILE: reason" as the command line says it, or shows that line alone when it wrote
+    // nothing. Without one (file mode) the records go to sink, whose output is opened
     // once both inputs are; a null sink drops them.
     ComparisonOutcome RunComparison(const char* firstPath, const char* secondPath,
                                     DialogHost* dialogHost, RecordSink* sink,
@@ -49,7 +51,8 @@ class DiffDialog {
     static constexpr int kPathBufferSize = 2000;
 
     void Browse(int pathBoxId, const char* title);
-    // False, with nothing read, when the box's text does not fit the buffer.
+    // False, with nothing read and the reason in the result box, when the box's text does not
+    // fit the buffer.
     bool ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]);
 
     PeImageInfo peImage_;

@@ -44,7 +44,21 @@ class QtDialogDriver : public DialogDriver {
         return controls;
     }
 
-    void Click(int id) override { QTest::mouseClick(window_.Control(id), Qt::LeftButton); }
+    // A message box runs its own event loop, in which the watcher's timer finds it.
+    void Click(int id) override {
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(w);
+                if (box != nullptr && box->isVisible()) {
+                    messages_.push_back((box->windowTitle() + u'|' + box->text()).toStdString());
+                    box->button(QMessageBox::Ok)->click();
+                }
+            }
+        });
+        watcher.start(10);
+        QTest::mouseClick(window_.Control(id), Qt::LeftButton);
+    }
 
     // The dialog is shown again for each key; a run ends when the dialog hides.
     bool KeyEndsRun(int id, Key key) override {
