@@ -2,6 +2,7 @@
 // and drops as Qt's events, the suite's QApplication made in main.
 #include <QTest>
 #include <QtWidgets>
+#include <filesystem>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
@@ -126,9 +127,17 @@ std::unique_ptr<DialogDriver> DialogDriver::Open() {
 
 }  // namespace tandrel::test
 
-// One QApplication for the whole run, on the offscreen platform, test listing included.
+// One QApplication for the whole run, on the offscreen platform, test listing included. Without
+// XDG_RUNTIME_DIR Qt would make and leave /tmp/runtime-USER: the suite's own folder, private as
+// Qt wants it, takes its place.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::filesystem::path runtime = std::filesystem::absolute("xdg-runtime");
+        std::filesystem::create_directory(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(QString::fromStdString(runtime.string())));
+    }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
