@@ -250,7 +250,8 @@ TEST_F(DialogContract, SaveResultWritesTheWholeBoxToANewTxtFile) {
 }
 
 // A name that exists, or a folder that is not there, is told in a message box titled with the
-// dialog's caption, "FILE: reason", and nothing is written; Cancel says nothing.
+// dialog's caption, "FILE: reason", and nothing is written; Cancel says nothing. The save dialog
+// itself does not ask whether to replace a file: the save never does.
 TEST_F(DialogContract, SaveResultThatCannotWriteSaysWhy) {
 #ifdef _WIN32
     const std::string exists = ": File exists", noFolder = ": Path not found";
@@ -273,6 +274,12 @@ TEST_F(DialogContract, SaveResultThatCannotWriteSaysWhy) {
     EXPECT_EQ(ReadFileText(kept), "old");
     EXPECT_EQ(FolderFiles(dir_.Path()).size(), 1u);
     EXPECT_FALSE(d_->WaitCursorShown());
+    // The window system's own save dialog takes the name that exists without asking.
+    d_->Host().SetFileDialogAnswerer(nullptr);
+    d_->TypeInFileDialog(kept);
+    d_->Click(IDC_SAVE_RESULT);
+    EXPECT_EQ(d_->TakeMessages(), std::vector<std::string>({"Tandrel 3.0|" + kept + exists}));
+    EXPECT_EQ(ReadFileText(kept), "old");
 #ifndef _WIN32
     std::string text;
     while (text.size() < 300000 + 4096) {

@@ -32,8 +32,11 @@ class DialogDriver {
     // The dialog itself (id 0, its caption and client size), then its children in tab order.
     virtual std::vector<ControlFacts> Controls() = 0;
     // Clicks the button. A message box that the click shows is read as the window system shows
-    // it, kept (see TakeMessages) and dismissed with its OK button, as a user would.
+    // it, kept (see TakeMessages) and dismissed with its OK button, as a user would; a file
+    // dialog of the window system's gets the path given to TypeInFileDialog typed into its name
+    // box and OK, or else Cancel.
     virtual void Click(int id) = 0;
+    void TypeInFileDialog(std::string path) { typedPath_ = std::move(path); }
     // Gives id the focus in a running dialog and presses key there; true when that ended the run.
     virtual bool KeyEndsRun(int id, Key key) = 0;
     // Drops files from the file manager onto the control.
@@ -68,6 +71,7 @@ class DialogDriver {
   protected:
     DiffDialog dialog_;
     std::vector<std::string> messages_;
+    std::string typedPath_;
 };
 
 }  // namespace tandrel::test

@@ -50,10 +50,22 @@ class QtDialogDriver : public DialogDriver {
         QTimer watcher;
         QObject::connect(&watcher, &QTimer::timeout, [this] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<QMessageBox*>(w);
-                if (box != nullptr && box->isVisible()) {
+                if (!w->isVisible()) {
+                    continue;
+                }
+                if (auto* box = qobject_cast<QMessageBox*>(w)) {
                     messages_.push_back((box->windowTitle() + u'|' + box->text()).toStdString());
-                    box->button(QMessageBox::Ok)->click();
+                    QAbstractButton* ok = box->button(QMessageBox::Ok);
+                    ok != nullptr ? ok->click() : box->reject();
+                } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+                    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                    if (typedPath_.empty() || name == nullptr) {
+                        files->reject();
+                        continue;
+                    }
+                    // OK as Enter gives it, queued: a prompt it raises comes in a later tick.
+                    name->setText(QString::fromLocal8Bit(std::exchange(typedPath_, {})));
+                    QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
                 }
             }
         });

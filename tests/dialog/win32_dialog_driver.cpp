@@ -4,6 +4,8 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shlobj.h>
+// The common dialogs' control ids.
+#include <dlgs.h>
 
 #include <cstring>
 #include <functional>
@@ -46,7 +48,7 @@ class Win32DialogDriver : public DialogDriver {
 
     // A message box runs its own message loop, which dispatches the timer's ticks.
     void Click(int id) override {
-        tick = [this] { DismissMessageBoxes(); };
+        tick = [this] { AnswerPopups(); };
         const UINT_PTR timer =
             ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { tick(); });
         ::SendMessageA(Item(id), BM_CLICK, 0, 0);
@@ -129,9 +131,10 @@ class Win32DialogDriver : public DialogDriver {
   private:
     HWND Main() const { return window_.Window(); }
 
-    // Every dialog-class window of this thread but the main one is a message box here: its
-    // caption, and the text of its labels (the icon's is empty).
-    void DismissMessageBoxes() {
+    // Every dialog-class window of this thread but the main one is a file dialog (it has a name
+    // box) or a message box: its caption, and the text of its labels (the icon's is empty). The
+    // file dialog's OK is posted, so that a prompt it raises comes in a later tick.
+    void AnswerPopups() {
         std::vector<HWND> boxes;
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
@@ -148,6 +151,13 @@ class Win32DialogDriver : public DialogDriver {
             if (box == Main()) {
                 continue;
             }
+            const HWND name =
+                ::GetDlgItem(box, edt1) ? ::GetDlgItem(box, edt1) : ::GetDlgItem(box, cmb13);
+            if (name != nullptr) {
+                ::SetWindowTextA(name, std::exchange(typedPath_, {}).c_str());
+                ::PostMessageA(box, WM_COMMAND, ::GetWindowTextLengthA(name) ? IDOK : IDCANCEL, 0);
+                continue;
+            }
             char text[1024] = {};
             ::GetWindowTextA(box, text, sizeof text);
             std::string message = std::string(text) + '|';
@@ -160,7 +170,8 @@ class Win32DialogDriver : public DialogDriver {
                 }
             }
             messages_.push_back(message);
-            ::SendMessageA(box, WM_COMMAND, IDOK, 0);
+            // A question has no OK: No then.
+            ::SendMessageA(box, WM_COMMAND, ::GetDlgItem(box, IDOK) ? IDOK : IDNO, 0);
         }
     }
     HWND Item(int id) const { return ::GetDlgItem(Main(), id); }
