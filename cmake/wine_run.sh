@@ -1,17 +1,26 @@
 #!/bin/sh
 # Runs a Windows program under Wine in the prefix given as the first argument:
 #   wine_run.sh PREFIX PROGRAM.exe [ARGUMENTS...]
-#   wine_run.sh PREFIX --start-server | --stop-server
+#   wine_run.sh PREFIX --start-server | --stop-server | --wait-server
 # The prefix is created on first use, once even when several runs start together, with the
 # Mono and Gecko installers switched off so that creation never waits for a dialog, and without
 # the menu builder, which would write menu entries under $HOME. Wine's own diagnostics are
-# silenced; the program's output and exit status pass through.
+# silenced; the program's output and exit status pass through. The server's socket folder, which
+# Wine makes under $TMPDIR and leaves there, goes beside the prefix instead of into /tmp; every
+# start and wait on the prefix must go through here to find the same server.
 set -e
 prefix=$1
 shift
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export TMPDIR="$prefix.tmp"
+mkdir -p "$TMPDIR"
+if [ "$1" = --wait-server ]; then
+    exec wineserver -w
+fi
+# One list of names with one setting: sets are separated by ";", and "a,b=,c=d" would read as
+# the names a and b set to ",c=d", which leaves the menu builder running.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 ready="$prefix/tandrel-prefix-ready"
 if [ ! -f "$ready" ]; then
     mkdir -p "$(dirname "$prefix")"

@@ -14,7 +14,7 @@ cmake --build "$build" -j2 --target tandrel_win32_screenshot >/dev/null
 "$root/cmake/wine_run.sh" "$prefix" reg add 'HKCU\Software\Wine\X11 Driver' \
     /v Managed /t REG_SZ /d N /f >/dev/null
 # A desktop left from a run without a display would refuse windows: wait until it is gone.
-WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+"$root/cmake/wine_run.sh" "$prefix" --wait-server 2>/dev/null || true
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -43,5 +43,5 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
     touch "$work/done"
     wait "$shown"
 '
-WINEPREFIX=$prefix wineserver -w 2>/dev/null || true
+"$root/cmake/wine_run.sh" "$prefix" --wait-server 2>/dev/null || true
 echo "wrote docs/screenshots/windows.png"

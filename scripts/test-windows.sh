@@ -34,7 +34,7 @@ build mingw-x86_64
 # Wine's desktop belongs to the wineserver of the prefix and keeps the display it started with,
 # so each phase waits until the previous phase's wineserver has gone.
 wine_settle() {
-    WINEPREFIX="$root/build/mingw-x86_64/wine-prefix" wineserver -w 2>/dev/null || true
+    "$root/cmake/wine_run.sh" "$root/build/mingw-x86_64/wine-prefix" --wait-server 2>/dev/null || true
 }
 # A failed phase is counted, and the later phases still run.
 suite_failures=0

@@ -39,6 +39,9 @@ class DialogHost {
     virtual void UpdateResultScrollBars() = 0;
     // Shows the wait cursor over the application until called with false.
     virtual void ShowWaitCursor(bool on) = 0;
+    // A modal message box over the dialog, titled with the dialog's caption, with text and an
+    // OK button; returns when it is dismissed.
+    virtual void ShowMessage(const char* text) = 0;
 
     // Answers a file dialog in place of the window system's: true with the chosen path for OK.
     using FileDialogAnswerer = std::function<bool(const FileDialogRequest&, std::string& path)>;

@@ -1,5 +1,6 @@
 #include "ui/diff_dialog.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -46,6 +47,18 @@ bool EndsWithTxt(const std::string& path) {
     return tail == ".txt";
 }
 
+// The box's text for a comparison that could not do its job: the report so far, if any, then the
+// trouble's line, which the report gives way to at the box's limit.
+std::string TextWithTrouble(std::string report, const std::string& line, const char* lineEnd) {
+    const size_t endLength = std::strlen(lineEnd);
+    const size_t needed = line.size() + 2 * endLength;
+    report.resize(std::min(report.size(), kResultBoxLimit - std::min(kResultBoxLimit, needed)));
+    if (!report.empty() && !report.ends_with(lineEnd)) {
+        report += lineEnd;
+    }
+    return report + line;
+}
+
 // The wait cursor while a handler works: the dialog does not respond meanwhile.
 class WaitCursor {
   public:
@@ -71,7 +84,8 @@ ComparisonOutcome DiffDialog::RunComparison(const char* firstPath, const char* s
     ComparisonOutcome outcome;
     if (*firstPath != '\0' && *secondPath != '\0' && PathIsFolder(firstPath) &&
         PathIsFolder(secondPath)) {
-        // Two folders, as the command line compares them: the box takes the text report.
+        // Two folders, as the command line compares them: the box takes the text report, whose
+        // lines say which entries could not be compared.
         style.manyPairs = true;
         TextReportSink report(box, style);
         box.Open(std::span<const InputFile* const>(), outcome.trouble);
@@ -87,7 +101,12 @@ ComparisonOutcome DiffDialog::RunComparison(const char* firstPath, const char* s
             peImage_ = outcome.peImage;
         }
     }
-    if (outcome.began) {
+    if (!outcome.trouble.Empty()) {
+        const std::string text = TextWithTrouble(outcome.began ? box.WholeText() : "",
+                                                 outcome.trouble.Line(), style.lineEnd);
+        dialogHost->SetItemText(IDC_RESULT, text.c_str());
+        dialogHost->UpdateResultScrollBars();
+    } else if (outcome.began) {
         dialogHost->SetItemText(IDC_RESULT, box.WholeText());
         dialogHost->UpdateResultScrollBars();
     }
@@ -105,8 +124,16 @@ bool DiffDialog::OnInitDialog() {
 
 bool DiffDialog::ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]) {
     // A path cut to the buffer could name another file ("f.bin" of "f.bin.orig"), so one that
-    // does not fit is not read at all: the Compare fails as for a path that cannot be opened.
-    if (host_->GetItemTextLength(pathBoxId) >= kPathBufferSize) {
+    // does not fit is not read into it: the Compare fails as for a path that cannot be opened.
+    const int length = host_->GetItemTextLength(pathBoxId);
+    if (length >= kPathBufferSize) {
+        std::string whole(static_cast<size_t>(length) + 1, '\0');
+        whole.resize(static_cast<size_t>(
+            std::max(0, host_->GetItemText(pathBoxId, whole.data(), length + 1))));
+        Trouble trouble;
+        trouble.Set(whole, "File name too long");
+        host_->SetItemText(IDC_RESULT, trouble.Line().c_str());
+        host_->UpdateResultScrollBars();
         return false;
     }
     host_->GetItemText(pathBoxId, path, kPathBufferSize);
@@ -172,8 +199,17 @@ void DiffDialog::OnSaveResult() {
     if (!EndsWithTxt(path)) {
         path += ".txt";
     }
-    const WaitCursor busy(*host_);
-    WriteNewFile(path.c_str(), text, static_cast<size_t>(copied));
+    // A file is never replaced: one that exists is refused like one that cannot be written, and
+    // the user is told why, once the wait is over.
+    Trouble trouble;
+    bool written = false;
+    {
+        const WaitCursor busy(*host_);
+        written = WriteNewFile(path.c_str(), text, static_cast<size_t>(copied), trouble);
+    }
+    if (!written) {
+        host_->ShowMessage(trouble.Line().c_str());
+    }
 }
 
 bool DiffDialog::OnPaint() {

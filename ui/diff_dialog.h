@@ -20,7 +20,9 @@ class DiffDialog {
 
     // Compares the two files, or the two folders, into the result box of dialogHost: the report
     // is built in the options its check boxes set and handed to the box whole, whose scroll bars
-    // are then fitted; a comparison that writes nothing leaves the box and its bars alone.
+    // are then fitted. A comparison that cannot do its job (an input missing, unreadable,
+    // changed meanwhile) ends the box's text with its trouble's line, "FILE: reason" as the
+    // command line says it, or shows that line alone when it wrote nothing.
     ComparisonOutcome RunComparison(const char* firstPath, const char* secondPath,
                                     DialogHost* dialogHost, const ComparisonOptions& options = {});
     const PeImageInfo& PeImage() const { return peImage_; }
@@ -47,7 +49,8 @@ class DiffDialog {
     static constexpr int kPathBufferSize = 2000;
 
     void Browse(int pathBoxId, const char* title);
-    // False, with nothing read, when the box's text does not fit the buffer.
+    // False, with nothing read and the reason in the result box, when the box's text does not
+    // fit the buffer.
     bool ReadPathBox(int pathBoxId, char (&path)[kPathBufferSize]);
 
     PeImageInfo peImage_;

@@ -128,13 +128,43 @@ TEST_F(DialogContract, ScrollBarsShowWhenTheTextIsTallerOrWider) {
         Compare(a, dir_.Write(std::string(name) + ".bin", second));
         EXPECT_EQ(d_->ResultBars(), bars) << name;
     }
-    // A Compare that cannot read both files leaves the box and its bars as they were.
-    const std::string shown = d_->Text(IDC_RESULT);
-    for (const std::string& second : {dir_.File("missing.bin"), std::string()}) {
-        Compare(a, second);
-        EXPECT_EQ(d_->Text(IDC_RESULT), shown);
-        EXPECT_EQ(d_->ResultBars(), std::pair(false, true));
+}
+
+// A Compare that cannot be done says why in the box, in the line the command line prints on
+// standard error after "tandrel: ", and the bars fit that line.
+TEST_F(DialogContract, ACompareThatCannotBeDoneSaysWhyInTheBox) {
+#ifdef _WIN32
+    const std::string missing = ": cannot be opened", folder = ": cannot be opened";
+#else
+    const std::string missing = ": No such file or directory", folder = ": Is a directory";
+#endif
+    const std::string a = dir_.Write("a.bin", std::string(600, '\0'));
+    std::filesystem::create_directory(dir_.File("folder"));
+    const std::string absent = dir_.File("missing.bin"), inside = dir_.File("folder");
+    using Case = std::tuple<std::string, std::string, std::string>;
+    for (const auto& [first, second, line] :
+         {Case{a, absent, absent + missing}, Case{absent, a, absent + missing},
+          Case{inside, a, inside + folder}, Case{a, "", "a file name is empty"}}) {
+        Compare(a, dir_.Write("tall.bin", std::string(600, '\x01')));  // a box with bars
+        Compare(first, second);
+        EXPECT_EQ(d_->Text(IDC_RESULT), line);
+        EXPECT_EQ(d_->ResultBars(), std::pair(false, false)) << line;
     }
+    EXPECT_TRUE(d_->TakeMessages().empty());
+#ifndef _WIN32
+    // A file shorter than its size (a kernel setting's file) ends the report with its line.
+    const std::string setting = "/sys/kernel/mm/transparent_hugepage/enabled";
+    if (!std::filesystem::exists(setting)) {
+        GTEST_SKIP() << "no " << setting << " to read past its content";
+    }
+    Compare(setting, a);
+    const std::string box = d_->Text(IDC_RESULT);
+    EXPECT_EQ(box.substr(0, 10), "Comparing ");
+    EXPECT_EQ(box.substr(box.rfind('\n') + 1),
+              setting +
+                  ": ended before its size (it changed while it was compared, or its size "
+                  "is not its length)");
+#endif
 }
 
 // A typed path longer than the 1,999 characters a Compare reads is never cut, not even when the
@@ -151,10 +181,9 @@ TEST_F(DialogContract, APathTooLongToReadIsNeverCut) {
     dir_.Write(cut, "AB");
     dir_.Write(cut + "x", "AB");
     Compare(cut, dir_.Write("second", "AC"));
-    ASSERT_NE(d_->Text(IDC_RESULT), "");  // the 1,999-character path itself is read
-    SetText(IDC_RESULT, "earlier");
+    ASSERT_EQ(d_->Text(IDC_RESULT).substr(0, 10), "Comparing ");  // 1,999 characters are read
     Compare(cut + "x", dir_.File("second"));
-    EXPECT_EQ(d_->Text(IDC_RESULT), "earlier");
+    EXPECT_EQ(d_->Text(IDC_RESULT), cut + "x: File name too long");
 }
 #endif
 
@@ -192,9 +221,8 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportInItsOptions) {
 }
 
 // Save result writes the whole box as it stands (typed into, and longer than the report buffer
-// too) to a new file named by the .txt rule, asking with its title and filter. It asks nothing for
-// an empty box, never writes over a file that exists, and leaves no file when the disk cannot hold
-// the text whole (here a file-size limit), since a part would pass for the whole.
+// too) to a new file named by the .txt rule, asking with its title and filter, and says nothing.
+// It asks nothing for an empty box.
 TEST_F(DialogContract, SaveResultWritesTheWholeBoxToANewTxtFile) {
     d_->Click(IDC_SAVE_RESULT);
     EXPECT_TRUE(asked_.empty());
@@ -215,17 +243,49 @@ TEST_F(DialogContract, SaveResultWritesTheWholeBoxToANewTxtFile) {
         d_->Click(IDC_SAVE_RESULT);
         EXPECT_EQ(ReadFileText(dir_.File(created)), text) << chosen;
     }
-    dir_.Write("kept.txt", "old");
-    for (const std::optional<std::string>& answer :
-         {std::optional(dir_.File("kept")), std::optional<std::string>()}) {
-        AnswerFileDialogs(answer);
-        d_->Click(IDC_SAVE_RESULT);
-    }
-    EXPECT_EQ(ReadFileText(dir_.File("kept.txt")), "old");
-    EXPECT_EQ(FolderFiles(dir_.Path()).size(), std::size(names) + 1);
+    EXPECT_TRUE(d_->TakeMessages().empty());
+    EXPECT_EQ(FolderFiles(dir_.Path()).size(), std::size(names));
     EXPECT_EQ(asked_.back(), "Save result into txt file:|All Files (*.txt)|*.txt|");
     EXPECT_FALSE(d_->WaitCursorShown() || waitedWhileAsking_);
+}
+
+// A name that exists, or a folder that is not there, is told in a message box titled with the
+// dialog's caption, "FILE: reason", and nothing is written; Cancel says nothing. The save dialog
+// itself does not ask whether to replace a file: the save never does.
+TEST_F(DialogContract, SaveResultThatCannotWriteSaysWhy) {
+#ifdef _WIN32
+    const std::string exists = ": File exists", noFolder = ": Path not found";
+#else
+    const std::string exists = ": File exists", noFolder = ": No such file or directory";
+#endif
+    SetText(IDC_RESULT, "File offset = 1");
+    dir_.Write("kept.txt", "old");
+    const std::string kept = dir_.File("kept.txt"), lost = dir_.File("nowhere/lost.txt");
+    using Case = std::tuple<std::optional<std::string>, std::vector<std::string>>;
+    for (const auto& [answer, messages] :
+         {Case{dir_.File("kept"), {"Tandrel 3.0|" + kept + exists}},
+          Case{kept, {"Tandrel 3.0|" + kept + exists}},
+          Case{dir_.File("nowhere/lost"), {"Tandrel 3.0|" + lost + noFolder}},
+          Case{std::nullopt, {}}}) {
+        AnswerFileDialogs(answer);
+        d_->Click(IDC_SAVE_RESULT);
+        EXPECT_EQ(d_->TakeMessages(), messages) << answer.value_or("Cancel");
+    }
+    EXPECT_EQ(ReadFileText(kept), "old");
+    EXPECT_EQ(FolderFiles(dir_.Path()).size(), 1u);
+    EXPECT_FALSE(d_->WaitCursorShown());
+    // The window system's own save dialog takes the name that exists without asking.
+    d_->Host().SetFileDialogAnswerer(nullptr);
+    d_->TypeInFileDialog(kept);
+    d_->Click(IDC_SAVE_RESULT);
+    EXPECT_EQ(d_->TakeMessages(), std::vector<std::string>({"Tandrel 3.0|" + kept + exists}));
+    EXPECT_EQ(ReadFileText(kept), "old");
 #ifndef _WIN32
+    std::string text;
+    while (text.size() < 300000 + 4096) {
+        text += "File offset = 1\n";
+    }
+    SetText(IDC_RESULT, text);
     rlimit old;
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
     const rlimit cap = {100000, old.rlim_max};
@@ -236,6 +296,8 @@ TEST_F(DialogContract, SaveResultWritesTheWholeBoxToANewTxtFile) {
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldSignal);
     EXPECT_FALSE(std::filesystem::exists(dir_.File("cut.txt")));
+    EXPECT_EQ(d_->TakeMessages(), std::vector<std::string>({"Tandrel 3.0|" + dir_.File("cut.txt") +
+                                                            ": File too large"}));
 #endif
 }
 

@@ -32,7 +32,12 @@ class DialogDriver {
 
     // The dialog itself (id 0, its caption and client size), then its children in tab order.
     virtual std::vector<ControlFacts> Controls() = 0;
+    // Clicks the button. A message box that the click shows is read as the window system shows
+    // it, kept (see TakeMessages) and dismissed with its OK button, as a user would; a file
+    // dialog of the window system's gets the path given to TypeInFileDialog typed into its name
+    // box and OK, or else Cancel.
     virtual void Click(int id) = 0;
+    void TypeInFileDialog(std::string path) { typedPath_ = std::move(path); }
     // Gives id the focus in a running dialog and presses key there; true when that ended the run.
     virtual bool KeyEndsRun(int id, Key key) = 0;
     // Drops files from the file manager onto the control.
@@ -53,6 +58,9 @@ class DialogDriver {
         return ReadFileText(dir.File("report"));
     }
 
+    // The message boxes the clicks showed since the last call, each as "title|text".
+    std::vector<std::string> TakeMessages() { return std::exchange(messages_, {}); }
+
     // The dialog's port, which reads and sets the real controls and answers its file dialogs.
     DialogHost& Host() { return *dialog_.Host(); }
     std::string Text(int id) {
@@ -63,6 +71,8 @@ class DialogDriver {
 
   protected:
     DiffDialog dialog_;
+    std::vector<std::string> messages_;
+    std::string typedPath_;
 };
 
 }  // namespace tandrel::test

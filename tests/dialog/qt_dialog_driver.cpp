@@ -2,6 +2,7 @@
 // and drops as Qt's events, the suite's QApplication made in main.
 #include <QTest>
 #include <QtWidgets>
+#include <filesystem>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
@@ -44,7 +45,33 @@ class QtDialogDriver : public DialogDriver {
         return controls;
     }
 
-    void Click(int id) override { QTest::mouseClick(window_.Control(id), Qt::LeftButton); }
+    // A message box runs its own event loop, in which the watcher's timer finds it.
+    void Click(int id) override {
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible()) {
+                    continue;
+                }
+                if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                    messages_.push_back((box->windowTitle() + u'|' + box->text()).toStdString());
+                    QAbstractButton* ok = box->button(QMessageBox::Ok);
+                    ok != nullptr ? ok->click() : box->reject();
+                } else if (auto* files = qobject_cast<QFileDialog*>(w)) {
+                    auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                    if (typedPath_.empty() || name == nullptr) {
+                        files->reject();
+                        continue;
+                    }
+                    // OK as Enter gives it, queued: a prompt it raises comes in a later tick.
+                    name->setText(QString::fromLocal8Bit(std::exchange(typedPath_, {})));
+                    QMetaObject::invokeMethod(files, "accept", Qt::QueuedConnection);
+                }
+            }
+        });
+        watcher.start(10);
+        QTest::mouseClick(window_.Control(id), Qt::LeftButton);
+    }
 
     // The dialog is shown again for each key; a run ends when the dialog hides.
     bool KeyEndsRun(int id, Key key) override {
@@ -112,9 +139,17 @@ std::unique_ptr<DialogDriver> DialogDriver::Open() {
 
 }  // namespace tandrel::test
 
-// One QApplication for the whole run, on the offscreen platform, test listing included.
+// One QApplication for the whole run, on the offscreen platform, test listing included. Without
+// XDG_RUNTIME_DIR Qt would make and leave /tmp/runtime-USER: the suite's own folder, private as
+// Qt wants it, takes its place.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+        const std::filesystem::path runtime = std::filesystem::absolute("xdg-runtime");
+        std::filesystem::create_directory(runtime);
+        std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(QString::fromStdString(runtime.string())));
+    }
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -4,9 +4,13 @@
 #include <windows.h>
 // After windows.h, which it needs.
 #include <shlobj.h>
+// The common dialogs' control ids.
+#include <dlgs.h>
 
 #include <cstring>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "res/resource.h"
 #include "tests/dialog/dialog_driver.h"
@@ -42,7 +46,15 @@ class Win32DialogDriver : public DialogDriver {
         return controls;
     }
 
-    void Click(int id) override { ::SendMessageA(Item(id), BM_CLICK, 0, 0); }
+    // A message box runs its own message loop, which dispatches the timer's ticks.
+    void Click(int id) override {
+        tick = [this] { AnswerPopups(); };
+        const UINT_PTR timer =
+            ::SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) { tick(); });
+        ::SendMessageA(Item(id), BM_CLICK, 0, 0);
+        ::KillTimer(nullptr, timer);
+        tick = nullptr;
+    }
 
     // A fresh dialog runs modally. The key is posted as the keyboard sends it to the focused
     // control; posted messages come before the next timer tick, which ends a run still going.
@@ -118,6 +130,50 @@ class Win32DialogDriver : public DialogDriver {
 
   private:
     HWND Main() const { return window_.Window(); }
+
+    // Every dialog-class window of this thread but the main one is a file dialog (it has a name
+    // box) or a message box: its caption, and the text of its labels (the icon's is empty). The
+    // file dialog's OK is posted, so that a prompt it raises comes in a later tick.
+    void AnswerPopups() {
+        std::vector<HWND> boxes;
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND window, LPARAM found) {
+                char name[32] = {};
+                ::GetClassNameA(window, name, sizeof name);
+                if (std::strcmp(name, "#32770") == 0 && ::IsWindowVisible(window)) {
+                    reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+                }
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&boxes));
+        for (HWND box : boxes) {
+            if (box == Main()) {
+                continue;
+            }
+            const HWND name =
+                ::GetDlgItem(box, edt1) ? ::GetDlgItem(box, edt1) : ::GetDlgItem(box, cmb13);
+            if (name != nullptr) {
+                ::SetWindowTextA(name, std::exchange(typedPath_, {}).c_str());
+                ::PostMessageA(box, WM_COMMAND, ::GetWindowTextLengthA(name) ? IDOK : IDCANCEL, 0);
+                continue;
+            }
+            char text[1024] = {};
+            ::GetWindowTextA(box, text, sizeof text);
+            std::string message = std::string(text) + '|';
+            for (HWND c = ::GetWindow(box, GW_CHILD); c; c = ::GetWindow(c, GW_HWNDNEXT)) {
+                char name[32] = {};
+                ::GetClassNameA(c, name, sizeof name);
+                if (::GetWindowTextA(c, text, sizeof text) > 0 &&
+                    ::lstrcmpiA(name, "Static") == 0) {
+                    message += text;
+                }
+            }
+            messages_.push_back(message);
+            // A question has no OK: No then.
+            ::SendMessageA(box, WM_COMMAND, ::GetDlgItem(box, IDOK) ? IDOK : IDNO, 0);
+        }
+    }
     HWND Item(int id) const { return ::GetDlgItem(Main(), id); }
 
     // A window's facts, its rectangle in the dialog's client area in dialog units, which map to

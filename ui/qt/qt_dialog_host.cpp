@@ -7,6 +7,7 @@
 #include <QFontMetricsF>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScreen>
 #include <algorithm>
 #include <cmath>
@@ -140,6 +141,12 @@ void QtDialogHost::ShowWaitCursor(bool on) {
     } else {
         QGuiApplication::restoreOverrideCursor();
     }
+}
+
+void QtDialogHost::ShowMessage(const char* text) {
+    QMessageBox box(QMessageBox::Warning, window_.windowTitle(),
+                    QString::fromLocal8Bit(text != nullptr ? text : ""), QMessageBox::Ok, &window_);
+    box.exec();
 }
 
 bool QtDialogHost::RunSystemFileDialog(const FileDialogRequest& request, std::string& path) {

@@ -26,6 +26,7 @@ class QtDialogHost : public DialogHost {
     void SetResultFont() override;
     void UpdateResultScrollBars() override;
     void ShowWaitCursor(bool on) override;
+    void ShowMessage(const char* text) override;
 
   protected:
     bool RunSystemFileDialog(const FileDialogRequest& request, std::string& path) override;

@@ -64,8 +64,9 @@ bool RunQtFileDialog(QWidget* parent, const FileDialogRequest& request, std::str
     dialog.setAcceptMode(request.kind == FileDialogKind::kSave ? QFileDialog::AcceptSave
                                                                : QFileDialog::AcceptOpen);
     // Any name, existing or not, as the Windows dialogs accept without a must-exist flag. The
-    // save dialog still asks before a name that exists; the save itself never overwrites.
+    // save dialog does not ask before a name that exists: the save never replaces a file.
     dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     const QStringList filters = QtNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);

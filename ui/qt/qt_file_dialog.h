@@ -17,7 +17,8 @@ namespace tandrel {
 QStringList QtNameFilters(const char* pairs);
 
 // Runs the dialog modally over parent. True with the chosen full path, as local 8-bit text, on
-// OK; false on Cancel. A typed name of a file that does not exist is accepted in both kinds.
+// OK; false on Cancel. A typed name of a file that does not exist is accepted in both kinds, and
+// the save dialog takes one that exists without asking to replace it.
 bool RunQtFileDialog(QWidget* parent, const FileDialogRequest& request, std::string& path);
 
 }  // namespace tandrel

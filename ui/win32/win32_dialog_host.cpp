@@ -71,6 +71,12 @@ void Win32DialogHost::ShowWaitCursor(bool on) {
     }
 }
 
+void Win32DialogHost::ShowMessage(const char* text) {
+    char caption[256] = {};
+    ::GetWindowTextA(window_.Window(), caption, sizeof caption);
+    ::MessageBoxA(window_.Window(), text, caption, MB_OK | MB_ICONWARNING);
+}
+
 bool Win32DialogHost::RunSystemFileDialog(const FileDialogRequest& request, std::string& path) {
     return RunWin32FileDialog(window_.Window(), request, path);
 }

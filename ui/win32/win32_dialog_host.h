@@ -26,6 +26,7 @@ class Win32DialogHost : public DialogHost {
     void SetResultFont() override;
     void UpdateResultScrollBars() override;
     void ShowWaitCursor(bool on) override;
+    void ShowMessage(const char* text) override;
     bool PaintMinimizedIcon() override;
     intptr_t DragIcon() override;
 

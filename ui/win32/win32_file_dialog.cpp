@@ -25,8 +25,9 @@ bool RunWin32FileDialog(HWND owner, const FileDialogRequest& request, std::strin
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = kPathBufferSize;
     dialog.lpstrTitle = request.title;
-    // No must-exist flags: a name typed for a file that does not exist yet is taken as it is.
-    dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
+    // No must-exist flags: a name typed for a file that does not exist yet is taken as it is. No
+    // overwrite prompt either: a save never replaces a file, so asking would mislead.
+    dialog.Flags = OFN_HIDEREADONLY | OFN_EXPLORER;
     const BOOL chosen = request.kind == FileDialogKind::kSave ? ::GetSaveFileNameA(&dialog)
                                                               : ::GetOpenFileNameA(&dialog);
     if (!chosen) {

@@ -9,9 +9,9 @@
 
 namespace tandrel {
 
-// Runs the dialog modally over owner, with the read-only box hidden and a prompt before a name
-// that exists; the file need not exist. True with the chosen full path on OK,
-// false on Cancel or failure.
+// Runs the dialog modally over owner, with the read-only box hidden; the file need not exist, and
+// a name that exists is taken without a prompt. True with the chosen full path on OK, false on
+// Cancel or failure.
 bool RunWin32FileDialog(HWND owner, const FileDialogRequest& request, std::string& path);
 
 }  // namespace tandrel
