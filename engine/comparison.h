@@ -20,6 +20,8 @@ struct ComparisonOptions {
     // Leave the image's build noise (time stamps, checksum, debug identity, signature) out of the
     // comparison.
     bool ignorePeNoise = false;
+    // Decode the instructions under each run in a PE image's x86 code, in each file.
+    bool instructions = false;
 };
 
 struct ComparisonOutcome {
