@@ -209,5 +209,206 @@ TEST(CodeListingReports, ShowTheSamplePairsChangedInstruction) {
         << lines;
 }
 
+#if defined(TANDREL_CODE_IMAGES) && defined(TANDREL_OBJDUMP_32)
+struct Disassembled {
+    std::string bytes;
+    std::string mnemonic;
+    std::string operands;
+};
+
+std::string Run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r"); pipe != nullptr) {
+        char buffer[4096];
+        for (size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+            out.append(buffer, got);
+        }
+        pclose(pipe);
+    }
+    return out;
+}
+
+// `objdump -d -M intel` of a file, by address.
+std::map<uint64_t, Disassembled> Objdump(const char* objdump, const std::string& path) {
+    std::map<uint64_t, Disassembled> lines;
+    const std::regex line(R"(^ *([0-9a-f]+):\t([0-9a-f ]+?) *(\t(\S+) *(.*))?$)");
+    std::istringstream text(Run(std::string(objdump) + " -d -M intel '" + path + "'"));
+    uint64_t last = 0;
+    for (std::string row; std::getline(text, row);) {
+        std::smatch m;
+        if (!std::regex_match(row, m, line)) {
+            continue;
+        }
+        std::string bytes = std::regex_replace(m[2].str(), std::regex(" "), "");
+        if (!m[3].matched) {  // the rest of a long instruction's bytes
+            lines[last].bytes += bytes;
+            continue;
+        }
+        last = std::stoull(m[1].str(), nullptr, 16);
+        lines[last] = {bytes, m[4].str(), m[5].str()};
+    }
+    return lines;
+}
+
+// The file offset of a section's VMA, from `objdump -h`.
+uint64_t SectionOffset(const char* objdump, const std::string& path, const std::string& name,
+                       uint64_t& vma) {
+    const std::regex line(" *[0-9]+ " + name +
+                          R"( +[0-9a-f]+ +([0-9a-f]+) +[0-9a-f]+ +([0-9a-f]+) .*)");
+    std::istringstream text(Run(std::string(objdump) + " -h '" + path + "'"));
+    for (std::string row; std::getline(text, row);) {
+        std::smatch m;
+        if (std::regex_match(row, m, line)) {
+            vma = std::stoull(m[1].str(), nullptr, 16);
+            return std::stoull(m[2].str(), nullptr, 16);
+        }
+    }
+    ADD_FAILURE() << "no " << name << " in " << path;
+    return 0;
+}
+
+// objdump's mnemonic as the library spells it: the condition codes' usual aliases.
+std::string LibraryMnemonic(const std::string& name) {
+    static const std::map<std::string, std::string> aliases = {
+        {"je", "jz"},   {"jne", "jnz"}, {"jae", "jnb"}, {"ja", "jnbe"},
+        {"jg", "jnle"}, {"jge", "jnl"}, {"jnae", "jb"}, {"jc", "jb"},
+        {"jnc", "jnb"}, {"jna", "jbe"}, {"jpe", "jp"},  {"jpo", "jnp"}};
+    const auto alias = aliases.find(name);
+    return alias != aliases.end() ? alias->second : name;
+}
+
+struct JsonInstruction {
+    uint64_t rva;
+    std::string bytes;
+    std::string text;
+};
+
+// The instructions of one side of a JSON Lines run; none for null.
+std::vector<JsonInstruction> CodeOf(const std::string& row, const std::string& key) {
+    std::vector<JsonInstruction> listed;
+    const size_t at = row.find("\"" + key + "\":[");
+    if (at == std::string::npos) {
+        return listed;
+    }
+    const std::string array = row.substr(at, row.find(']', at) - at);
+    const std::regex item(
+        R"re(\{"rva":"0x([0-9a-f]+)","bytes":"([0-9a-f]+)","text":"([^"]*)"\})re");
+    for (std::sregex_iterator m(array.begin(), array.end(), item), end; m != end; ++m) {
+        listed.push_back({std::stoull((*m)[1].str(), nullptr, 16), (*m)[2].str(), (*m)[3].str()});
+    }
+    return listed;
+}
+
+uint64_t HexField(const std::string& row, const std::string& key) {
+    std::smatch m;
+    const std::string text = row;
+    EXPECT_TRUE(std::regex_search(text, m, std::regex("\"" + key + "\":\"0x([0-9a-f]+)\"")));
+    return m.empty() ? 0 : std::stoull(m[1].str(), nullptr, 16);
+}
+
+// In a copy of each real image: the immediate of the compare before the first conditional jump
+// and the jump's condition (one run across their boundary), the first call made NOPs, the last
+// return before the first byte objdump cannot decode made such a byte too, and the first byte of
+// .data. Every instruction listed matches objdump's listing of its file: the same boundaries and
+// bytes, the same mnemonic up to the usual aliases, the same branch target.
+TEST(CodeListingReports, MatchObjdumpOnRealImages) {
+    const std::pair<const char*, const char*> kinds[] = {{"code32.exe", TANDREL_OBJDUMP_32},
+                                                         {"code64.exe", TANDREL_OBJDUMP_64}};
+    for (const auto& [name, objdump] : kinds) {
+        SCOPED_TRACE(name);
+        TempDir dir;
+        const std::string first = std::string(TANDREL_CODE_IMAGES "/") + name;
+        const auto original = Objdump(objdump, first);
+        uint64_t textVma = 0;
+        uint64_t dataVma = 0;
+        const uint64_t textOffset = SectionOffset(objdump, first, ".text", textVma);
+        const uint64_t dataOffset = SectionOffset(objdump, first, ".data", dataVma);
+        uint64_t jump = 0;
+        uint64_t call = 0;
+        uint64_t bad = 0;
+        for (const auto& [va, line] : original) {
+            if (jump == 0 && line.mnemonic[0] == 'j' && line.mnemonic != "jmp") {
+                jump = va;
+            } else if (call == 0 && line.mnemonic == "call") {
+                call = va;
+            } else if (bad == 0 && line.mnemonic == "(bad)") {
+                bad = va;
+            }
+        }
+        ASSERT_NE(jump, 0u);
+        ASSERT_NE(call, 0u);
+        ASSERT_NE(bad, 0u);
+        Bytes changed = test::ReadBytes(first);
+        auto at = [&](uint64_t va) -> uint8_t& { return changed[textOffset + va - textVma]; };
+        at(jump - 1) ^= 0x0F;  // cmp edx, 7 becomes cmp edx, 8
+        // The condition inverted: the low bit of 7x, or of 0F 8x.
+        at(original.at(jump).bytes.size() == 4 ? jump : jump + 1) ^= 1;
+        for (size_t k = 0; k < original.at(call).bytes.size() / 2; ++k) {
+            at(call + k) = 0x90;
+        }
+        at(bad) = 0xFE;  // FE FF does not decode either
+        changed[dataOffset] ^= 0x0E;
+        const std::string second = dir.Write("changed.exe", changed);
+        const auto patched = Objdump(objdump, second);
+
+        ReportOutput output = ReportOutput::ToFile(dir.File("runs.jsonl"), true);
+        JsonLinesSink sink(output);
+        PeImageInfo image;
+        ComparisonOptions options;
+        options.instructions = true;
+        options.imagePlaces = true;
+        ASSERT_TRUE(CompareFiles(image, first.c_str(), second.c_str(), options, sink).done);
+        std::istringstream rows(test::ReadFileText(dir.File("runs.jsonl")));
+        std::vector<std::vector<JsonInstruction>> sides;
+        std::string lastRun;
+        for (std::string row; std::getline(rows, row);) {
+            if (row.find("\"type\":\"run\"") == std::string::npos) {
+                continue;
+            }
+            lastRun = row;
+            const uint64_t vaMinusRva = row.find("\"rva\":null") == std::string::npos
+                                            ? HexField(row, "va") - HexField(row, "rva")
+                                            : 0;
+            for (const auto& [key, listing] :
+                 {std::pair{"first_code", &original}, std::pair{"second_code", &patched}}) {
+                sides.push_back(CodeOf(row, key));
+                for (const JsonInstruction& item : sides.back()) {
+                    const uint64_t va = vaMinusRva + item.rva;
+                    ASSERT_EQ(listing->count(va), 1u) << std::hex << va << " " << item.text;
+                    const Disassembled& line = listing->at(va);
+                    EXPECT_EQ(item.bytes, line.bytes) << std::hex << va;
+                    const std::string mnemonic = item.text.substr(0, item.text.find(' '));
+                    EXPECT_EQ(mnemonic, LibraryMnemonic(line.mnemonic)) << std::hex << va;
+                    if (line.mnemonic[0] == 'j' || line.mnemonic == "call") {
+                        EXPECT_EQ(
+                            std::stoull(item.text.substr(item.text.find(' ') + 1), nullptr, 16),
+                            std::stoull(line.operands, nullptr, 16));
+                    }
+                }
+            }
+        }
+        // The compare and the jump, the call, the byte that does not decode, the data.
+        auto texts = [](const std::vector<JsonInstruction>& code) {
+            std::string all;
+            for (const JsonInstruction& item : code) {
+                all += item.text.substr(0, item.text.find(' ')) + ";";
+            }
+            return all;
+        };
+        ASSERT_EQ(sides.size(), 8u);
+        EXPECT_EQ(texts(sides[0]), "cmp;jnz;");
+        EXPECT_EQ(texts(sides[1]), "cmp;jz;");
+        EXPECT_EQ(texts(sides[2]), "call;");
+        EXPECT_EQ(texts(sides[3]), "nop;nop;nop;nop;nop;");
+        EXPECT_EQ(texts(sides[4]), "(bad);");
+        EXPECT_EQ(texts(sides[5]), "(bad);");
+        EXPECT_NE(lastRun.find("\"section\":\".data\",\"field\":null,\"first_code\":null,"
+                               "\"second_code\":null}"),
+                  std::string::npos)
+            << lastRun;
+    }
+}
+#endif
+
 }  // namespace
 }  // namespace tandrel
