@@ -22,6 +22,14 @@ struct CodeDecoder::Tools {
     ZydisFormatter formatter;
 };
 
+struct CodeDecoder::Step {
+    const uint8_t* bytes = nullptr;
+    ZydisDecoderContext context;
+    ZydisDecodedInstruction decoded;
+    bool ok = false;
+    size_t size = 0;
+};
+
 struct CodeDecoder::Side {
     const InputFile* file = nullptr;
     CodeLayout ownLayout;
@@ -33,14 +41,12 @@ struct CodeDecoder::Side {
     uint64_t windowStart = 0;
     size_t windowCount = 0;
 
-    // The bytes from at to the sweep's end, at most kLongestInstruction of them, through the
-    // window; false when the file cannot be read.
-    bool BytesAt(uint64_t at, const uint8_t*& bytes, size_t& count) {
-        const uint64_t end = section->rawEnd;
-        const size_t wanted =
-            static_cast<size_t>(std::min<uint64_t>(kLongestInstruction, end - at));
+    // The bytes from at to end, at most kLongestInstruction of them, through the window; false
+    // when the file cannot be read.
+    bool BytesAt(uint64_t at, uint64_t end, const uint8_t*& bytes, size_t& count) {
+        const auto wanted = static_cast<size_t>(std::min<uint64_t>(kLongestInstruction, end - at));
         if (at < windowStart || at + wanted > windowStart + windowCount) {
-            const size_t fill = static_cast<size_t>(std::min<uint64_t>(kWindowSize, end - at));
+            const auto fill = static_cast<size_t>(std::min<uint64_t>(kWindowSize, end - at));
             size_t got = 0;
             if (!file->ReadAt(at, window.data(), fill, got)) {
                 windowCount = 0;
@@ -54,6 +60,10 @@ struct CodeDecoder::Side {
         return true;
     }
 };
+
+bool CodeListing::ForEach(const Visit& visit) const {
+    return decoder_ == nullptr || decoder_->Walk(*this, visit);
+}
 
 CodeDecoder::CodeDecoder() : tools_(std::make_unique<Tools>()) {
     ZydisDecoderInit(&tools_->decoders[0], ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
@@ -77,8 +87,20 @@ void CodeDecoder::Open(const InputFile& first, const InputFile& second) {
     }
 }
 
-bool CodeDecoder::List(int side, uint64_t offset, size_t length, CodeListing& out) {
-    out.clear();
+bool CodeDecoder::Decode(Side& side, const CodeSection& section, uint64_t at, Step& step) {
+    size_t count = 0;
+    if (!side.BytesAt(at, section.rawEnd, step.bytes, count) || count == 0) {
+        return false;  // a file that ended early: the comparison says so
+    }
+    const ZydisDecoder& decoder = tools_->decoders[side.layout->Machine() == CodeMachine::kX64];
+    step.ok = ZYAN_SUCCESS(
+        ZydisDecoderDecodeInstruction(&decoder, &step.context, step.bytes, count, &step.decoded));
+    step.size = step.ok ? step.decoded.length : 1;
+    return true;
+}
+
+bool CodeDecoder::Find(int side, uint64_t offset, size_t length, CodeListing& listing) {
+    listing = CodeListing();
     if (side < 0 || static_cast<size_t>(side) >= sides_.size() || length == 0) {
         return false;
     }
@@ -93,51 +115,58 @@ bool CodeDecoder::List(int side, uint64_t offset, size_t length, CodeListing& ou
         sweep.section = section;
         sweep.next = section->rawBegin;
     }
-    const ZydisDecoder& decoder = tools_->decoders[layout->Machine() == CodeMachine::kX64];
-    const uint64_t end = std::min<uint64_t>(offset + length, section->rawEnd);
+    Step step;
     uint64_t at = sweep.next;
-    while (at < end) {
-        const uint8_t* bytes = nullptr;
-        size_t count = 0;
-        if (!sweep.BytesAt(at, bytes, count)) {
-            out.clear();
-            sweep.section = nullptr;
+    while (at < section->rawEnd) {
+        if (!Decode(sweep, *section, at, step) || at + step.size > offset) {
+            break;
+        }
+        at += step.size;
+    }
+    // The next run starts at or past this run's end, so never before its first instruction.
+    sweep.next = at;
+    listing.decoder_ = this;
+    listing.section_ = section;
+    listing.side_ = side;
+    listing.start_ = at;
+    listing.end_ = std::min<uint64_t>(offset + length, section->rawEnd);
+    return true;
+}
+
+bool CodeDecoder::Walk(const CodeListing& listing, const CodeListing::Visit& visit) {
+    Side& side = *sides_[static_cast<size_t>(listing.side_)];
+    const CodeSection& section = *listing.section_;
+    const ZydisDecoder& decoder = tools_->decoders[side.layout->Machine() == CodeMachine::kX64];
+    Step step;
+    Instruction item;
+    for (uint64_t at = listing.start_; at < listing.end_; at += step.size) {
+        if (!Decode(side, section, at, step)) {
+            return true;
+        }
+        item.offset = at;
+        item.rva = section.virtualAddress + static_cast<uint32_t>(at - section.rawBegin);
+        item.va = side.layout->Va(item.rva);
+        item.length = static_cast<uint8_t>(step.size);
+        std::memcpy(item.bytes, step.bytes, step.size);
+        bool ok = step.ok;
+        if (ok) {
+            ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
+            ok =
+                ZYAN_SUCCESS(ZydisDecoderDecodeOperands(&decoder, &step.context, &step.decoded,
+                                                        operands, step.decoded.operand_count)) &&
+                ZYAN_SUCCESS(ZydisFormatterFormatInstruction(
+                    &tools_->formatter, &step.decoded, operands, step.decoded.operand_count_visible,
+                    item.text, sizeof item.text, item.va, nullptr));
+        }
+        if (!ok) {
+            std::memcpy(item.text, kUndecodable, sizeof kUndecodable);
+        }
+        item.textLength = static_cast<uint8_t>(std::strlen(item.text));
+        item.decoded = ok;
+        if (!visit(item)) {
             return false;
         }
-        if (count == 0) {
-            break;  // the file ended early: the comparison says so
-        }
-        ZydisDecoderContext context;
-        ZydisDecodedInstruction decoded;
-        bool ok =
-            ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(&decoder, &context, bytes, count, &decoded));
-        const size_t size = ok ? decoded.length : 1;
-        if (at + size > offset) {
-            Instruction& listed = out.emplace_back();
-            listed.offset = at;
-            listed.rva = section->virtualAddress + static_cast<uint32_t>(at - section->rawBegin);
-            listed.va = layout->Va(listed.rva);
-            listed.length = static_cast<uint8_t>(size);
-            std::memcpy(listed.bytes, bytes, size);
-            if (ok) {
-                ZydisDecodedOperand operands[ZYDIS_MAX_OPERAND_COUNT];
-                ok = ZYAN_SUCCESS(ZydisDecoderDecodeOperands(&decoder, &context, &decoded, operands,
-                                                             decoded.operand_count)) &&
-                     ZYAN_SUCCESS(ZydisFormatterFormatInstruction(
-                         &tools_->formatter, &decoded, operands, decoded.operand_count_visible,
-                         listed.text, sizeof listed.text, listed.va, nullptr));
-            }
-            listed.textLength =
-                static_cast<uint8_t>(ok ? std::strlen(listed.text) : sizeof kUndecodable - 1);
-            if (!ok) {
-                std::memcpy(listed.text, kUndecodable, sizeof kUndecodable);
-            }
-            listed.decoded = ok;
-        }
-        at += size;
     }
-    // The next run may start inside the last instruction listed, which reaches past this one.
-    sweep.next = at > end && !out.empty() ? out.back().offset : at;
     return true;
 }
 

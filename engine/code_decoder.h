@@ -26,15 +26,24 @@ class CodeDecoder {
     // first file's layout.
     void Open(const InputFile& first, const InputFile& second);
 
-    // Lists in out the instructions of file side (0 or 1) that overlap [offset, offset + length)
-    // within the section where offset lies; false, with out empty, when offset lies outside the
-    // x86 code of an image or the file cannot be read there. Cheapest when each side's offsets
-    // come in increasing order; an offset before the last one asked sweeps its section again.
-    bool List(int side, uint64_t offset, size_t length, CodeListing& out);
+    // Sets listing to the instructions of file side (0 or 1) that overlap [offset, offset +
+    // length) within the section where offset lies, sweeping up to the first of them; false
+    // when offset lies outside the x86 code of an image. A file that cannot be read there lists
+    // what it could.
+    // Cheapest when each side's offsets come in increasing order; an offset before the last one
+    // asked sweeps its section again.
+    bool Find(int side, uint64_t offset, size_t length, CodeListing& listing);
 
   private:
+    friend class CodeListing;
     struct Side;
     struct Tools;
+    struct Step;
+
+    // Decodes the instruction at offset at of section in side's file: its length, 1 for a byte
+    // that does not decode; false when the file cannot be read or has ended.
+    bool Decode(Side& side, const CodeSection& section, uint64_t at, Step& step);
+    bool Walk(const CodeListing& listing, const CodeListing::Visit& visit);
 
     std::unique_ptr<Tools> tools_;
     std::vector<std::unique_ptr<Side>> sides_;

@@ -105,7 +105,7 @@ class RecordMaker {
         record.codeAsked = true;
         const uint64_t offsets[2] = {record.offset, record.secondOffset};
         for (int side = 0; side < 2; ++side) {
-            if (code_->List(side, offsets[side], record.length, listings_[side])) {
+            if (code_->Find(side, offsets[side], record.length, listings_[side])) {
                 record.code[side] = &listings_[side];
             }
         }

@@ -76,16 +76,17 @@ void AppendCode(ReportText& text, const CodeListing* code) {
         return;
     }
     text.Append("[");
-    for (size_t k = 0; k < code->size(); ++k) {
-        const Instruction& instruction = (*code)[k];
-        text.AppendText(k == 0 ? "{\"rva\":" : ",{\"rva\":");
+    bool first = true;
+    code->ForEach([&text, &first](const Instruction& instruction) {
+        text.AppendText(first ? "{\"rva\":" : ",{\"rva\":");
+        first = false;
         AppendHexString(text, instruction.rva);
         text.Append(",\"bytes\":\"");
         text.AppendHexBytes(instruction.bytes, instruction.length, false, true);
         text.Append("\",\"text\":");
         AppendJsonString(text, instruction.Text());
-        text.Append("}");
-    }
+        return text.Append("}");
+    });
     text.Append("]");
 }
 

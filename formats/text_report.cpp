@@ -79,18 +79,18 @@ bool AppendCode(ReportText& text, const char* label, const CodeListing* code,
     if (code == nullptr) {
         text.Append(" none");
     }
-    bool going = text.Append(lineEnd.data(), lineEnd.size());
-    for (size_t k = 0; code != nullptr && k < code->size() && going; ++k) {
-        const Instruction& instruction = (*code)[k];
+    if (!text.Append(lineEnd.data(), lineEnd.size())) {
+        return false;
+    }
+    return code == nullptr || code->ForEach([&text, lineEnd](const Instruction& instruction) {
         text.AppendHex(instruction.va);
         text.Append("  ");
         text.AppendHexBytes(instruction.bytes, instruction.length, true);
         text.Append(" ", 1);
         const std::string_view words = instruction.Text();
         text.Append(words.data(), words.size());
-        going = text.Append(lineEnd.data(), lineEnd.size());
-    }
-    return going;
+        return text.Append(lineEnd.data(), lineEnd.size());
+    });
 }
 
 // Records outside x86 code on both sides stay as they are.

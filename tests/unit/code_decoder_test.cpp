@@ -47,7 +47,7 @@ std::string Listed(bool found, const CodeListing& code) {
         return "null";
     }
     std::string text;
-    for (const Instruction& instruction : code) {
+    code.ForEach([&text](const Instruction& instruction) {
         char head[40];
         std::snprintf(head, sizeof head, "%llX ", static_cast<unsigned long long>(instruction.va));
         text += head;
@@ -56,7 +56,8 @@ std::string Listed(bool found, const CodeListing& code) {
             text += head;
         }
         text += " " + std::string(instruction.Text()) + "; ";
-    }
+        return true;
+    });
     return text;
 }
 
@@ -73,7 +74,7 @@ struct Files {
     }
     std::string List(int side, uint64_t offset, size_t length) {
         CodeListing code;
-        const bool found = decoder.List(side, offset, length, code);
+        const bool found = decoder.Find(side, offset, length, code);
         return Listed(found, code);
     }
 };
@@ -166,6 +167,18 @@ TEST(CodeDecoder, SweepsSectionsLargerThanItsWindow) {
                       static_cast<unsigned long long>(start - 0x200 + 0x401000));
         ASSERT_EQ(files.List(0, at, 1), expected) << std::hex << at;
     }
+    // One run over the whole section lists every instruction, one at a time.
+    CodeListing whole;
+    ASSERT_TRUE(files.decoder.Find(1, 0x200, 0x12000, whole));
+    size_t count = 0;
+    uint64_t last = 0;
+    whole.ForEach([&](const Instruction& instruction) {
+        ++count;
+        last = instruction.offset;
+        return true;
+    });
+    EXPECT_EQ(count, 14747u);  // 14,745 moves, then B8 alone (bad) and 11 22 (adc)
+    EXPECT_EQ(last, 0x200u + 0x11FFEu);
     // The last whole instruction ends at 0x11FFD; the move after it is cut by the section's end.
     EXPECT_EQ(files.List(0, 0x200 + 0x11FFD, 1), "412FFD b8 (bad); ");
 }
