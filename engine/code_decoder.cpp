@@ -16,9 +16,11 @@ constexpr char kUndecodable[] = "(bad)";
 
 }  // namespace
 
-// The decoders of both machines and the one formatter; Zydis keeps no state between calls.
+// The decoders of both machines and the one formatter; Zydis keeps no state between calls. The
+// sweep needs lengths only, which the minimal mode finds with less work.
 struct CodeDecoder::Tools {
-    ZydisDecoder decoders[2];  // 32-bit, 64-bit
+    ZydisDecoder sweepers[2];  // 32-bit, 64-bit
+    ZydisDecoder decoders[2];
     ZydisFormatter formatter;
 };
 
@@ -37,6 +39,12 @@ struct CodeDecoder::Side {
     // Where the sweep stands: its section and the offset of the next instruction to decode.
     const CodeSection* section = nullptr;
     uint64_t next = 0;
+    // The last run found: where its sweep began (from), its first instruction, and its end.
+    bool found = false;
+    uint64_t offset = 0;
+    uint64_t from = 0;
+    uint64_t start = 0;
+    uint64_t end = 0;
     std::vector<uint8_t> window = std::vector<uint8_t>(kWindowSize);
     uint64_t windowStart = 0;
     size_t windowCount = 0;
@@ -68,6 +76,10 @@ bool CodeListing::ForEach(const Visit& visit) const {
 CodeDecoder::CodeDecoder() : tools_(std::make_unique<Tools>()) {
     ZydisDecoderInit(&tools_->decoders[0], ZYDIS_MACHINE_MODE_LEGACY_32, ZYDIS_STACK_WIDTH_32);
     ZydisDecoderInit(&tools_->decoders[1], ZYDIS_MACHINE_MODE_LONG_64, ZYDIS_STACK_WIDTH_64);
+    for (int k = 0; k < 2; ++k) {
+        tools_->sweepers[k] = tools_->decoders[k];
+        ZydisDecoderEnableMode(&tools_->sweepers[k], ZYDIS_DECODER_MODE_MINIMAL, ZYAN_TRUE);
+    }
     ZydisFormatterInit(&tools_->formatter, ZYDIS_FORMATTER_STYLE_INTEL);
 }
 
@@ -87,15 +99,78 @@ void CodeDecoder::Open(const InputFile& first, const InputFile& second) {
     }
 }
 
-bool CodeDecoder::Decode(Side& side, const CodeSection& section, uint64_t at, Step& step) {
+bool CodeDecoder::Decode(Side& side, const CodeSection& section, uint64_t at, bool sweep,
+                         Step& step) {
     size_t count = 0;
     if (!side.BytesAt(at, section.rawEnd, step.bytes, count) || count == 0) {
         return false;  // a file that ended early: the comparison says so
     }
-    const ZydisDecoder& decoder = tools_->decoders[side.layout->Machine() == CodeMachine::kX64];
+    const bool x64 = side.layout->Machine() == CodeMachine::kX64;
+    const ZydisDecoder& decoder = sweep ? tools_->sweepers[x64] : tools_->decoders[x64];
     step.ok = ZYAN_SUCCESS(
         ZydisDecoderDecodeInstruction(&decoder, &step.context, step.bytes, count, &step.decoded));
     step.size = step.ok ? step.decoded.length : 1;
+    return true;
+}
+
+namespace {
+
+// Whether two sections are swept alike: the same raw data and the same machine.
+bool SweptAlike(const CodeSection& a, CodeMachine aMachine, const CodeSection& b,
+                CodeMachine bMachine) {
+    return a.rawBegin == b.rawBegin && a.rawEnd == b.rawEnd && aMachine == bMachine;
+}
+
+}  // namespace
+
+// Both files mostly hold the same code, so one file's sweep can often stand for the other's: when
+// the other file's last run was at this offset, in a section swept alike, the two sweeps are run
+// in step (each over little more than the previous run) until they share a boundary past this
+// file's previous run; from there, where the bytes up to the other sweep's stop are the same,
+// the boundaries are too, and this sweep jumps there.
+void CodeDecoder::FollowOther(int side, const CodeSection& section, uint64_t offset) {
+    Side& mine = *sides_[static_cast<size_t>(side)];
+    Side& other = *sides_[static_cast<size_t>(1 - side)];
+    if (!other.found || other.offset != offset || other.from > offset ||
+        !SweptAlike(section, mine.layout->Machine(), *other.section, other.layout->Machine())) {
+        return;
+    }
+    Step step;
+    uint64_t a = other.from;  // in the other file
+    uint64_t b = mine.next;
+    const uint64_t past = mine.found ? mine.end : section.rawBegin;
+    // Neither sweep goes past its stop: the other's first instruction of the run, and here the
+    // instruction that holds offset.
+    while ((a != b || a < past) && a < other.start) {
+        const bool mineBehind = b < a;
+        if (!Decode(mineBehind ? mine : other, section, mineBehind ? b : a, true, step) ||
+            (mineBehind && b + step.size > offset)) {
+            break;
+        }
+        (mineBehind ? b : a) += step.size;
+    }
+    mine.next = b;
+    if (a == b && a >= past && a <= other.start && SameBytes(other, mine, a, other.start)) {
+        mine.next = other.start;
+    }
+}
+
+// Whether the two files hold the same bytes in [from, to), read through their windows.
+bool CodeDecoder::SameBytes(Side& first, Side& second, uint64_t from, uint64_t to) {
+    for (uint64_t at = from; at < to;) {
+        const auto count = static_cast<size_t>(std::min<uint64_t>(kWindowSize, to - at));
+        size_t got[2] = {0, 0};
+        const bool read = first.file->ReadAt(at, first.window.data(), count, got[0]) &&
+                          second.file->ReadAt(at, second.window.data(), count, got[1]);
+        first.windowStart = second.windowStart = at;
+        first.windowCount = read ? got[0] : 0;
+        second.windowCount = read ? got[1] : 0;
+        if (!read || got[0] != count || got[1] != count ||
+            std::memcmp(first.window.data(), second.window.data(), count) != 0) {
+            return false;
+        }
+        at += count;
+    }
     return true;
 }
 
@@ -114,22 +189,31 @@ bool CodeDecoder::Find(int side, uint64_t offset, size_t length, CodeListing& li
     if (section != sweep.section || offset < sweep.next) {
         sweep.section = section;
         sweep.next = section->rawBegin;
+        sweep.found = false;
     }
+    FollowOther(side, *section, offset);
+    sweep.found = false;
+    const uint64_t from = sweep.next;
     Step step;
     uint64_t at = sweep.next;
     while (at < section->rawEnd) {
-        if (!Decode(sweep, *section, at, step) || at + step.size > offset) {
+        if (!Decode(sweep, *section, at, true, step) || at + step.size > offset) {
             break;
         }
         at += step.size;
     }
     // The next run starts at or past this run's end, so never before its first instruction.
     sweep.next = at;
+    sweep.found = true;
+    sweep.offset = offset;
+    sweep.from = from;
+    sweep.start = at;
+    sweep.end = std::min<uint64_t>(offset + length, section->rawEnd);
     listing.decoder_ = this;
     listing.section_ = section;
     listing.side_ = side;
     listing.start_ = at;
-    listing.end_ = std::min<uint64_t>(offset + length, section->rawEnd);
+    listing.end_ = sweep.end;
     return true;
 }
 
@@ -140,7 +224,7 @@ bool CodeDecoder::Walk(const CodeListing& listing, const CodeListing::Visit& vis
     Step step;
     Instruction item;
     for (uint64_t at = listing.start_; at < listing.end_; at += step.size) {
-        if (!Decode(side, section, at, step)) {
+        if (!Decode(side, section, at, false, step)) {
             return true;
         }
         item.offset = at;

@@ -40,10 +40,13 @@ class CodeDecoder {
     struct Tools;
     struct Step;
 
-    // Decodes the instruction at offset at of section in side's file: its length, 1 for a byte
-    // that does not decode; false when the file cannot be read or has ended.
-    bool Decode(Side& side, const CodeSection& section, uint64_t at, Step& step);
+    // Decodes the instruction at offset at of section in side's file: its length (1 for a byte
+    // that does not decode), and for a listing (not sweep) all the formatter needs; false when
+    // the file cannot be read or has ended.
+    bool Decode(Side& side, const CodeSection& section, uint64_t at, bool sweep, Step& step);
     bool Walk(const CodeListing& listing, const CodeListing::Visit& visit);
+    void FollowOther(int side, const CodeSection& section, uint64_t offset);
+    bool SameBytes(Side& first, Side& second, uint64_t from, uint64_t to);
 
     std::unique_ptr<Tools> tools_;
     std::vector<std::unique_ptr<Side>> sides_;
