@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/instruction_length.h"
+
 namespace tandrel {
 namespace {
 
@@ -106,6 +108,13 @@ bool CodeDecoder::Decode(Side& side, const CodeSection& section, uint64_t at, bo
         return false;  // a file that ended early: the comparison says so
     }
     const bool x64 = side.layout->Machine() == CodeMachine::kX64;
+    if (sweep) {
+        step.size = QuickInstructionLength(step.bytes, count, x64);
+        if (step.size != 0) {
+            step.ok = true;
+            return true;
+        }
+    }
     const ZydisDecoder& decoder = sweep ? tools_->sweepers[x64] : tools_->decoders[x64];
     step.ok = ZYAN_SUCCESS(
         ZydisDecoderDecodeInstruction(&decoder, &step.context, step.bytes, count, &step.decoded));
