@@ -201,6 +201,23 @@ TEST(CodeListingReports, ComeWithTextAndJsonLinesOnly) {
     }
 }
 
+TEST(CodeListingReports, SayNoneForASideOutsideCode) {
+    TempDir dir;
+    Bytes changed = CodeImage(kCode32);
+    changed[0x203] = 0x31;  // xor eax, eax spelt 31 C0
+    const std::string first = dir.Write("arm.exe", CodeImage(kCode32, 0xAA64));
+    const std::string second = dir.Write("x86.exe", changed);
+    ComparisonOptions options;
+    options.instructions = true;
+    const std::string report = test::FileModeReport(first, second, dir, options).report;
+    const std::string end = test::kFileLineEnd;
+    EXPECT_NE(report.find("33 " + end + "Second file bytes: " + end + "31 " + end +
+                          "First file code: none" + end + "Second file code:" + end +
+                          "401003  31 C0  xor eax, eax" + end),
+              std::string::npos)
+        << report;
+}
+
 // The text report and JSON Lines of the sample pair, through the comparison.
 TEST(CodeListingReports, ShowTheSamplePairsChangedInstruction) {
     TempDir dir;
