@@ -355,11 +355,11 @@ uint64_t HexField(const std::string& row, const std::string& key) {
 }
 
 // In a copy of each real image: the immediate of the compare before the first conditional jump
-// and the jump's condition (one run across their boundary), the first call made NOPs, the last
-// return before the first byte objdump cannot decode made such a byte too, and the first byte of
-// .data. Every instruction listed matches objdump's listing of its file: the same boundaries and
+// and the jump's condition (one run across their boundary), the first call made NOPs, the first
+// byte objdump cannot decode changed to another that does not decode either, and the first byte
+// of .data. Every instruction listed matches objdump's listing of its file: the same boundaries and
 // bytes, the same mnemonic up to the usual aliases, the same branch target.
-TEST(CodeListingReports, MatchObjdumpOnRealImages) {
+void MatchObjdumpOnRealImages() {
     const std::pair<const char*, const char*> kinds[] = {{"code32.exe", TANDREL_OBJDUMP_32},
                                                          {"code64.exe", TANDREL_OBJDUMP_64}};
     for (const auto& [name, objdump] : kinds) {
@@ -457,6 +457,15 @@ TEST(CodeListingReports, MatchObjdumpOnRealImages) {
     }
 }
 #endif
+
+TEST(CodeListingReports, MatchObjdumpOnRealImages) {
+#if defined(TANDREL_CODE_IMAGES) && defined(TANDREL_OBJDUMP_32)
+    MatchObjdumpOnRealImages();
+#else
+    GTEST_SKIP() << "needs objdump and the mingw-w64 images on the build machine; "
+                    "scripts/test-windows.sh compares the Windows reports with the native ones";
+#endif
+}
 
 }  // namespace
 }  // namespace tandrel
