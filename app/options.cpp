@@ -14,6 +14,7 @@ enum class Id {
     kBytes,
     kMaxRuns,
     kIgnorePeNoise,
+    kInstructions,
     kApply,
     kRevert,
     kPairsFrom,
@@ -43,6 +44,9 @@ constexpr OptionSpec kOptions[] = {
     {Id::kIgnorePeNoise, "ignore-pe-noise", 0, nullptr,
      "set a PE image's time stamps, checksum, debug\n"
      "                              identity and signature aside"},
+    {Id::kInstructions, "instructions", 0, nullptr,
+     "list the x86 instructions under each run in a PE\n"
+     "                              image's code (text and jsonl)"},
     {Id::kApply, "apply", 0, "PATCH",
      "apply a dif or 1337 PATCH to TARGET (IPS patches\n"
      "                              carry no old bytes and are not applied)"},
@@ -146,6 +150,9 @@ class Parser {
             case Id::kIgnorePeNoise:
                 options.ignorePeNoise = true;
                 return true;
+            case Id::kInstructions:
+                options.instructions = true;
+                return true;
             case Id::kApply:
                 options.apply = text;
                 return !text.empty() || Fail("option '" + spelling + "' needs a patch file");
@@ -213,8 +220,8 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
     }
     if (options.apply) {
         if (options.formatGiven || options.exitCode || options.bytes || options.maxRuns ||
-            options.ignorePeNoise || options.skips[0] != 0 || options.skips[1] != 0 ||
-            options.pairsFrom) {
+            options.ignorePeNoise || options.instructions || options.skips[0] != 0 ||
+            options.skips[1] != 0 || options.pairsFrom) {
             return parser.Fail("--apply takes only --revert besides it");
         }
         if (result.files.empty() || result.files.size() > 2) {
@@ -239,6 +246,9 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
                            std::string(options.format == OutputFormat::kDif    ? "dif"
                                        : options.format == OutputFormat::k1337 ? "1337"
                                                                                : "ips"));
+    }
+    if (patch && options.instructions) {
+        return parser.Fail("--instructions lists code in text and jsonl reports only");
     }
     if (options.pairsFrom) {
         if (patch) {

@@ -22,6 +22,7 @@ struct Options {
     std::optional<uint64_t> bytes;
     std::optional<uint64_t> maxRuns;
     bool ignorePeNoise = false;
+    bool instructions = false;
     std::optional<std::string> apply;  // the patch to apply
     bool revert = false;
     // A file of NUL-separated pairs ("-": standard input) to compare one after another.

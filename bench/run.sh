@@ -16,6 +16,8 @@ python3 bench/compare_with_cmp.py --tandrel build/linux-release/app/tandrel \
     --runs "${1:-5}" ${BASELINE:+--baseline "$BASELINE"} || status=$?
 python3 bench/many_sections.py --tandrel build/linux-release/app/tandrel \
     --data build/bench-data --runs "${1:-5}" || status=$?
+python3 bench/instructions.py --tandrel build/linux-release/app/tandrel \
+    --data build/bench-data --runs "${1:-5}" || status=$?
 # The dialog's comparison up to the 300,000-character stop, where a backend benchmark exists.
 for tool in build/linux-release/bench/qt/*_bench; do
     [ -x "$tool" ] && QT_QPA_PLATFORM=offscreen "$tool"

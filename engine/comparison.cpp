@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/byte_scan.h"
+#include "engine/code_decoder.h"
 #include "engine/image_header.h"
 #include "engine/pe_layout.h"
 
@@ -59,6 +60,8 @@ class RecordMaker {
     }
 
     ComparisonSummary& Summary() { return summary_; }
+    // Decode the instructions under each run with code.
+    void ListCodeWith(CodeDecoder* code) { code_ = code; }
 
   private:
     bool Hand(uint64_t position, const uint8_t* first, const uint8_t* second, size_t length) {
@@ -90,9 +93,22 @@ class RecordMaker {
             record.section = section ? section.View() : std::string_view();
             record.field = field ? field.View() : std::string_view();
         }
+        if (code_ != nullptr) {
+            ListCode(record);
+        }
         ++summary_.runs;
         summary_.bytes += length;
         return sink_.Record(record);
+    }
+
+    void ListCode(DiffRecord& record) {
+        record.codeAsked = true;
+        const uint64_t offsets[2] = {record.offset, record.secondOffset};
+        for (int side = 0; side < 2; ++side) {
+            if (code_->Find(side, offsets[side], record.length, listings_[side])) {
+                record.code[side] = &listings_[side];
+            }
+        }
     }
 
     RecordSink& sink_;
@@ -104,6 +120,8 @@ class RecordMaker {
     size_t nextNoise_ = 0;
     size_t lastNoise_ = SIZE_MAX;
     ComparisonSummary summary_;
+    CodeDecoder* code_ = nullptr;
+    CodeListing listings_[2];
 };
 
 // Scans the current chunk's segments for runs. Runs end at the chunk's end: differing bytes at
@@ -213,6 +231,11 @@ ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
     outcome.lengthsDiffer = facts.lengths[0] != facts.lengths[1];
 
     RecordMaker records(sink, facts, options, isPe ? &layout : nullptr);
+    CodeDecoder code;
+    if (options.instructions) {
+        code.Open(files.File(0), files.File(1));
+        records.ListCodeWith(&code);
+    }
     uint64_t base = 0;
     bool going = true;
     // Once either file is exhausted nothing more can be compared, so reading stops there.

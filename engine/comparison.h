@@ -24,6 +24,8 @@ struct ComparisonOptions {
     // Told the positions compared so far, at most once a chunk; returning false ends the
     // comparison there (the run was asked to stop), as an incomplete one.
     std::function<bool(uint64_t compared)> progress;
+    // Decode the instructions under each run in a PE image's x86 code, in each file.
+    bool instructions = false;
 };
 
 struct ComparisonOutcome {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "engine/code_listing.h"
 #include "engine/pe_image.h"
 #include "platform/input_file.h"
 #include "platform/trouble.h"
@@ -37,6 +38,11 @@ struct DiffRecord {
     // field. A section's name is spelt as its table entry has it, whatever bytes those are.
     std::string_view section;
     std::string_view field;
+    // With instructions asked for, codeAsked is set and code[k] walks the instructions of file k
+    // that overlap the run's bytes there (good while the sink has the record), or is null where
+    // they lie outside x86 code.
+    bool codeAsked = false;
+    const CodeListing* code[2] = {nullptr, nullptr};
 };
 
 struct ComparisonSummary {

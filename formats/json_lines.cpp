@@ -31,6 +31,27 @@ void AppendBool(ReportText& text, bool value) {
     }
 }
 
+// The instructions under one side of a run, in address order, or null outside x86 code.
+void AppendCode(ReportText& text, const CodeListing* code) {
+    if (code == nullptr) {
+        text.Append("null");
+        return;
+    }
+    text.Append("[");
+    bool first = true;
+    code->ForEach([&text, &first](const Instruction& instruction) {
+        text.AppendText(first ? "{\"rva\":" : ",{\"rva\":");
+        first = false;
+        AppendHexString(text, instruction.rva);
+        text.Append(",\"bytes\":\"");
+        text.AppendHexBytes(instruction.bytes, instruction.length, false, true);
+        text.Append("\",\"text\":");
+        AppendJsonString(text, instruction.Text());
+        return text.Append("}");
+    });
+    text.Append("]");
+}
+
 void AppendFile(ReportText& text, const char* path, uint64_t size) {
     text.Append("{");
     AppendJsonName(text, "path", PathAsUtf8(path));
@@ -89,6 +110,12 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
     AppendNameOrNull(text, record.section);
     text.Append(",\"field\":");
     AppendNameOrNull(text, record.field);
+    if (record.codeAsked) {
+        text.Append(",\"first_code\":");
+        AppendCode(text, record.code[0]);
+        text.Append(",\"second_code\":");
+        AppendCode(text, record.code[1]);
+    }
     return text.Append("}\n");
 }
 

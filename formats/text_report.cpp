@@ -71,6 +71,37 @@ const char* FileNameFromPath(const char* path) {
     return path;
 }
 
+// One side's instructions under a run, one a line: VA, bytes, text ("40100F  33 C0  xor eax,
+// eax"); "none" outside x86 code.
+bool AppendCode(ReportText& text, const char* label, const CodeListing* code,
+                std::string_view lineEnd) {
+    text.AppendText(label);
+    if (code == nullptr) {
+        text.Append(" none");
+    }
+    if (!text.Append(lineEnd.data(), lineEnd.size())) {
+        return false;
+    }
+    return code == nullptr || code->ForEach([&text, lineEnd](const Instruction& instruction) {
+        text.AppendHex(instruction.va);
+        text.Append("  ");
+        text.AppendHexBytes(instruction.bytes, instruction.length, true);
+        text.Append(" ", 1);
+        const std::string_view words = instruction.Text();
+        text.Append(words.data(), words.size());
+        return text.Append(lineEnd.data(), lineEnd.size());
+    });
+}
+
+// Records outside x86 code on both sides stay as they are.
+bool AppendCodeLines(ReportText& text, const DiffRecord& record, std::string_view lineEnd) {
+    if (record.code[0] == nullptr && record.code[1] == nullptr) {
+        return true;
+    }
+    return AppendCode(text, "First file code:", record.code[0], lineEnd) &&
+           AppendCode(text, "Second file code:", record.code[1], lineEnd);
+}
+
 }  // namespace
 
 bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble&) {
@@ -128,11 +159,12 @@ bool TextReportSink::Record(const DiffRecord& record) {
         DirectText direct(room);
         WriteRecord(direct, record);
         text.Commit(direct.End());
-        return true;
+        return AppendCodeLines(text, record, {style_.lineEnd, lineEndLength_});
     }
     // Near a bounded text's end, where the record is cut (a full text takes nothing and stops the
     // comparison), or a record longer than a streamed text's whole buffer.
-    return WriteRecord(text, record);
+    return WriteRecord(text, record) &&
+           AppendCodeLines(text, record, {style_.lineEnd, lineEndLength_});
 }
 
 template <typename Text>

@@ -3,10 +3,10 @@
 #   check-exe-headers.sh EXE pe32|pe32+ VERSION OBJDUMP WINDRES
 # pe32 means the 32-bit release program (machine i386), pe32+ the 64-bit build (machine x86-64).
 # Both must be GUI-subsystem programs importing only DLLs every Windows has (the C and C++
-# runtimes linked in), carrying the main dialog, icon group 128 with a 32 by 32 and a 16 by 16
-# image in 16 colours, a version record of VERSION (a.b.c.d) for U.S. English, code page 1200,
-# file type application, and the application manifest: run as invoker, Windows Vista to 10/11
-# declared, system DPI awareness, and no common controls version 6. Prints one MISMATCH line per
+# runtimes and the instruction decoder linked in), carrying the main dialog, icon group 128 with
+# a 32 by 32 and a 16 by 16 image in 16 colours, a version record of VERSION (a.b.c.d) for U.S.
+# English, code page 1200, file type application, and the application manifest: run as invoker,
+# Windows Vista to 10/11 declared, system DPI awareness, and no common controls version 6. Prints one MISMATCH line per
 # failed check and exits 1 if any.
 set -u
 exe=$1 kind=$2 version=$3 objdump=$4 windres=$5
@@ -40,6 +40,8 @@ has "$headers" "subsystem" "^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows 
 others=$(printf '%s\n' "$headers" | sed -n 's/^[[:space:]]*DLL Name: //p' | grep -Eivx \
     '(kernel32|user32|gdi32|comdlg32|comctl32|shell32|advapi32|msvcrt)\.dll')
 [ -z "$others" ] || mismatch "imports: not system DLLs:" $others
+# The instruction decoder is linked in: no DLL of its own beside the exe.
+lacks "$headers" "imports a DLL of the instruction decoder" 'DLL Name: .*(zydis|zycore)'
 
 resources=$("$windres" -i "$exe" -O rc 2>/dev/null) || {
     echo "MISMATCH: $windres cannot read the resources of $exe"

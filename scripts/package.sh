@@ -22,6 +22,7 @@ cmake --preset linux-release >/dev/null
 cmake --build build/linux-release -j2 --target tandrel tandrel_install_files
 (cd build/linux-release && cpack -G DEB -B "$out" >/dev/null)
 echo "== Windows zip"
+scripts/fetch-zydis.sh i686
 cmake --preset mingw-i686 >/dev/null
 cmake --build build/mingw-i686 -j2 --target tandrel
 (cd build/mingw-i686 && cpack -G ZIP -B "$out" >/dev/null)

@@ -26,6 +26,8 @@ project_version() {
     sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "build/$1/CMakeCache.txt"
 }
 
+# The instruction decoder both programs link, built from Debian's source once.
+scripts/fetch-zydis.sh
 build mingw-i686
 scripts/check-exe-headers.sh build/mingw-i686/app/tandrel.exe pe32 \
     "$(project_version mingw-i686)" i686-w64-mingw32-objdump i686-w64-mingw32-windres
@@ -136,6 +138,8 @@ pair missing.bin example-b.bin ""
 pair chunks-a.bin chunks-b.bin "^File offset = 1000001$" --ignore-initial=1:0x1 --bytes=19999998
 pair example-a.bin example-b.bin "^Warning: not a PE file!$" --exit-code --max-runs=0
 pair pe32-a.exe pe32-b.exe "^Build noise set aside: " --ignore-pe-noise
+pair pe32-a.exe pe32-b.exe "^First file code:$" --instructions
+pair pe64-a.exe pe64-b.exe "^Second file code:$" --instructions
 
 # Two folders: the same records from both programs, in the same order, once the Windows paths'
 # backslashes are read as slashes.

@@ -48,3 +48,28 @@ function(tandrel_add_pe_images target dir_variable)
   add_custom_target(${target} DEPENDS ${images})
   set(${dir_variable} ${dir} PARENT_SCOPE)
 endfunction()
+
+# tandrel_add_code_images(TARGET DIR_VARIABLE): a target that builds DIR/code32.exe (i686) and
+# DIR/code64.exe (x86_64) from code_image.c, whose entry holds a conditional jump and a call for
+# the instruction listing tests. DIR_VARIABLE is left unset when either compiler is missing.
+find_program(TANDREL_MINGW_I686_OBJDUMP i686-w64-mingw32-objdump)
+find_program(TANDREL_MINGW_X86_64_OBJDUMP x86_64-w64-mingw32-objdump)
+
+function(tandrel_add_code_images target dir_variable)
+  if(NOT TANDREL_MINGW_I686_GCC OR NOT TANDREL_MINGW_X86_64_GCC)
+    message(STATUS "mingw-w64 not found: the instruction tests run without real images")
+    return()
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/code-images)
+  set(source ${PROJECT_SOURCE_DIR}/tests/images/code_image.c)
+  add_custom_command(OUTPUT ${dir}/code32.exe ${dir}/code64.exe
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${dir}
+    COMMAND ${TANDREL_MINGW_I686_GCC} -Os -s -nostdlib -fno-asynchronous-unwind-tables
+            -o ${dir}/code32.exe ${source}
+    COMMAND ${TANDREL_MINGW_X86_64_GCC} -Os -s -nostdlib -fno-asynchronous-unwind-tables
+            -o ${dir}/code64.exe ${source}
+    DEPENDS ${source}
+    VERBATIM)
+  add_custom_target(${target} DEPENDS ${dir}/code32.exe ${dir}/code64.exe)
+  set(${dir_variable} ${dir} PARENT_SCOPE)
+endfunction()
