@@ -223,6 +223,34 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportInItsOptions) {
 // Save result writes the whole box as it stands (typed into, and longer than the report buffer
 // too) to a new file named by the .txt rule, asking with its title and filter, and says nothing.
 // It asks nothing for an empty box.
+// Two folders in the path boxes compare as on the command line: each differing pair's report,
+// the entries on one side only, and the total.
+TEST_F(DialogContract, TwoFoldersCompareAsOnTheCommandLine) {
+    std::filesystem::create_directories(dir_.File("A"));
+    std::filesystem::create_directories(dir_.File("B"));
+    dir_.Write("A/x", "ABCD");
+    dir_.Write("B/x", "AXYD");
+    dir_.Write("A/same", "s");
+    dir_.Write("B/same", "s");
+    dir_.Write("B/y", "");
+#ifdef _WIN32
+    const std::string separator = "\\";
+#else
+    const std::string separator = "/";
+#endif
+    const std::string a = dir_.File("A"), b = dir_.File("B"), e = d_->Host().LineEnd();
+    Compare(a, b);
+    EXPECT_EQ(d_->Text(IDC_RESULT),
+              "Comparing " + a + separator + "x" + e + " and " + b + separator + "x" + e +
+                  "Warning: not a PE file!" + e + e + "File offset = 1" + e +
+                  "Bytes Size (dec) = 2" + e + "First file bytes: " + e + "42 43 " + e +
+                  "Second file bytes: " + e + "58 59 " + e + e + "Only in " + b + ": y" + e + e +
+                  "Total: 2 pairs of files (1 identical, 1 different), 0 only in the first, 1 "
+                  "only in the second, 0 mismatches, 0 pairs of links (0 differing), 0 errors; 1 "
+                  "run, 2 differing bytes." +
+                  e);
+}
+
 TEST_F(DialogContract, SaveResultWritesTheWholeBoxToANewTxtFile) {
     d_->Click(IDC_SAVE_RESULT);
     EXPECT_TRUE(asked_.empty());
