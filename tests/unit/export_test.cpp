@@ -14,6 +14,7 @@
 #include "formats/opening_sink.h"
 #include "formats/patch_apply.h"
 #include "formats/patch_sinks.h"
+#include "tests/support/pe_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace tandrel {
@@ -171,6 +172,46 @@ TEST(PatchExport, ReplacesAReportKeepingWhatItHas) {
 #else
     EXPECT_EQ(std::filesystem::status(report).permissions(), std::filesystem::perms(0604));
 #endif
+}
+
+// A 1337 patch lists RVAs: a first file that is no image, or a difference outside every section's
+// raw data, refuses the export whole, and nothing takes the report's place.
+TEST(PatchExport, The1337FormatRefusesWhatHasNoRva) {
+    test::TempDir dir;
+    Bytes image = test::PeBuilder{}.Section(0x1000, 0x200, 0x200).Build();
+    Bytes inSection = image, inHeaders = image, pastTheEnd = image;
+    inSection[0x210] ^= 1;
+    inHeaders[0x100] ^= 1;
+    pastTheEnd.push_back(1);
+    image.push_back(0);
+    pastTheEnd.back() = 2;
+    const struct {
+        Bytes first, second;
+        std::string trouble;  // empty: exported
+    } cases[] = {
+        {Bytes(image.begin(), image.end() - 1), inSection, ""},
+        {Bytes(4, 'A'), Bytes(4, 'B'), "is no PE image, and the 1337 format lists RVAs"},
+        {Bytes(image.begin(), image.end() - 1), inHeaders,
+         "the difference at offset 0x100 has no RVA: it lies in no section's raw data"},
+        {image, pastTheEnd,
+         "the difference at offset 0x400 has no RVA: it lies in no section's raw data"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.trouble);
+        const std::string report = dir.Write("r.1337", "an earlier export");
+        ReportOutput output = ReportOutput::ToNewFile(report, true);
+        DebuggerPatchSink sink(output);
+        const ComparisonOutcome outcome =
+            CompareInto(dir.Write("first", c.first).c_str(), dir.Write("second", c.second).c_str(),
+                        {}, sink, output);
+        EXPECT_EQ(outcome.done, c.trouble.empty());
+        EXPECT_EQ(outcome.trouble.Line().substr(outcome.trouble.file.empty() ? 0 : 0),
+                  c.trouble.empty() ? ""
+                                    : dir.File(c.trouble.substr(0, c.trouble.find(':'))) +
+                                          c.trouble.substr(c.trouble.find(':')));
+        EXPECT_EQ(test::ReadFileText(report) == "an earlier export", !c.trouble.empty());
+        EXPECT_EQ(test::FolderFiles(dir.Path()).size(), 3u);
+    }
 }
 
 }  // namespace
