@@ -205,10 +205,8 @@ TEST(PatchExport, The1337FormatRefusesWhatHasNoRva) {
             CompareInto(dir.Write("first", c.first).c_str(), dir.Write("second", c.second).c_str(),
                         {}, sink, output);
         EXPECT_EQ(outcome.done, c.trouble.empty());
-        EXPECT_EQ(outcome.trouble.Line().substr(outcome.trouble.file.empty() ? 0 : 0),
-                  c.trouble.empty() ? ""
-                                    : dir.File(c.trouble.substr(0, c.trouble.find(':'))) +
-                                          c.trouble.substr(c.trouble.find(':')));
+        EXPECT_EQ(outcome.trouble.Line(),
+                  c.trouble.empty() ? "" : dir.File("first") + ": " + c.trouble);
         EXPECT_EQ(test::ReadFileText(report) == "an earlier export", !c.trouble.empty());
         EXPECT_EQ(test::FolderFiles(dir.Path()).size(), 3u);
     }
