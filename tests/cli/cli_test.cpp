@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "tests/support/program_run.h"
 #include "tests/support/report_runner.h"
 
 namespace tandrel {
@@ -19,44 +20,18 @@ namespace {
 
 using test::Lines;
 
+// What the program printed: standard error, and standard output unless that went to a file.
 struct ProgramOutcome {
-    int status = -1;     // the exit status, or 128 and the signal that ended it
-    std::string output;  // what it printed: stderr, and stdout unless that went to a file
+    int status = -1;
+    std::string output;
 };
 
-// Runs the program in folder with the arguments and without DISPLAY, WAYLAND_DISPLAY and
-// QT_QPA_PLATFORM, and waits for it. With appendTo, its standard output is that file of the
-// folder, opened for appending as a shell's ">>" opens it.
 ProgramOutcome RunProgram(const std::string& folder, const std::vector<std::string>& arguments,
                           const std::string& appendTo = "") {
-    std::vector<const char*> argv{TANDREL_BINARY};
-    for (const std::string& argument : arguments) {
-        argv.push_back(argument.c_str());
-    }
-    argv.push_back(nullptr);
-    const test::TempDir outputDir;
-    const std::string outputPath = outputDir.File("output");
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int output = ::open(outputPath.c_str(), O_WRONLY | O_CREAT, 0600);
-        const std::string stdoutPath = folder + "/" + appendTo;
-        ::dup2(appendTo.empty() ? output : ::open(stdoutPath.c_str(), O_WRONLY | O_APPEND), 1);
-        ::dup2(output, 2);
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
-            ::unsetenv(name);
-        }
-        if (::chdir(folder.c_str()) == 0) {
-            ::execv(TANDREL_BINARY, const_cast<char* const*>(argv.data()));
-        }
-        ::_exit(127);
-    }
-    ProgramOutcome outcome;
-    int status = 0;
-    if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
-        outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    outcome.output = test::ReadFileText(outputPath);
-    return outcome;
+    test::ProgramSetting setting;
+    setting.appendTo = appendTo;
+    const test::ProgramRun run = test::RunTandrel(folder, arguments, setting);
+    return {run.status, run.standardOutput + run.errors};
 }
 
 using Files = std::map<std::string, std::string>;

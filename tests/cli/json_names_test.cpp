@@ -8,27 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/temp_dir.h"
+#include "tests/support/program_run.h"
 
 namespace {
-
-// Runs the program with the arguments; its exit status.
-int RunTandrel(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), TANDREL_BINARY);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-        argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 // For each name in the report's "files" line: the JSON key after "path" (or "-"), the name's
 // bytes as Python rebuilds them (from path_base64 when there, else path as UTF-8) in hex, and
@@ -66,7 +48,11 @@ TEST(JsonLinesNames, ReadBackByPythonNameTheFilesExactly) {
         dir.Write(c.first, std::string("one"));
         dir.Write(c.second, std::string("two"));
         const std::string report = dir.File("report.jsonl");
-        ASSERT_EQ(RunTandrel({"--format=jsonl", dir.File(c.first), dir.File(c.second), report}), 0);
+        ASSERT_EQ(
+            tandrel::test::RunTandrel(dir.Path().string(), {"--format=jsonl", dir.File(c.first),
+                                                            dir.File(c.second), report})
+                .status,
+            0);
         const std::string script = dir.Write("read_back.py", std::string(kReadBack));
         const std::string command = "python3 " + script + " '" + dir.Path().string() + "' '" +
                                     report + "' >" + dir.File("read.txt");

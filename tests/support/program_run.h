@@ -26,6 +26,8 @@ struct ProgramSetting {
     // Runs in the parent while the program runs, given its process id.
     std::function<void(pid_t)> whileRunning;
     std::string input;  // a file as standard input (else the test's own)
+    // A file of the folder as standard output, opened for appending as a shell's ">>" opens it.
+    std::string appendTo;
 };
 
 inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::string>& arguments,
@@ -40,10 +42,17 @@ inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::s
     const std::string output = outputs.File("output");
     const pid_t pid = ::fork();
     if (pid == 0) {
-        ::dup2(::open(output.c_str(), O_WRONLY | O_CREAT, 0666), 1);
+        const std::string appendPath = folder + "/" + setting.appendTo;
+        ::dup2(setting.appendTo.empty() ? ::open(output.c_str(), O_WRONLY | O_CREAT, 0666)
+                                        : ::open(appendPath.c_str(), O_WRONLY | O_APPEND),
+               1);
         ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT, 0666), 2);
         if (!setting.input.empty()) {
             ::dup2(::open(setting.input.c_str(), O_RDONLY), 0);
+        }
+        // No display: a run that would show the dialog fails to start it.
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            ::unsetenv(name);
         }
         for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
             std::signal(signal, SIG_DFL);  // as a shell starts it, whatever the test runner set
