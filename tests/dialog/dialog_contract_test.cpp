@@ -140,7 +140,10 @@ TEST_F(DialogContract, ACompareThatCannotBeDoneSaysWhyInTheBox) {
 #endif
     const std::string a = dir_.Write("a.bin", std::string(600, '\0'));
     std::filesystem::create_directory(dir_.File("folder"));
-    const std::string absent = dir_.File("missing.bin"), inside = dir_.File("folder");
+    // Names relative to the test's folder: the line fits the box wherever the folder lies.
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.Path());
+    const std::string absent = "missing.bin", inside = "folder";
     using Case = std::tuple<std::string, std::string, std::string>;
     for (const auto& [first, second, line] :
          {Case{a, absent, absent + missing}, Case{absent, a, absent + missing},
@@ -150,6 +153,7 @@ TEST_F(DialogContract, ACompareThatCannotBeDoneSaysWhyInTheBox) {
         EXPECT_EQ(d_->Text(IDC_RESULT), line);
         EXPECT_EQ(d_->ResultBars(), std::pair(false, false)) << line;
     }
+    std::filesystem::current_path(here);
     EXPECT_TRUE(d_->TakeMessages().empty());
 #ifndef _WIN32
     // A file shorter than its size (a kernel setting's file) ends the report with its line.
