@@ -21,6 +21,7 @@ ComparisonOptions ComparisonOptionsOf(const Options& options) {
     comparison.range.limit = options.bytes.value_or(UINT64_MAX);
     comparison.maxRuns = options.maxRuns.value_or(UINT64_MAX);
     comparison.ignorePeNoise = options.ignorePeNoise;
+    comparison.align = options.align;
     comparison.imagePlaces = options.format == OutputFormat::kJsonLines;
     return comparison;
 }

@@ -14,6 +14,7 @@ enum class Id {
     kBytes,
     kMaxRuns,
     kIgnorePeNoise,
+    kAlign,
     kApply,
     kRevert,
     kHelp,
@@ -40,6 +41,9 @@ constexpr OptionSpec kOptions[] = {
     {Id::kIgnorePeNoise, "ignore-pe-noise", 0, nullptr,
      "set a PE image's time stamps, checksum, debug\n"
      "                              identity and signature aside"},
+    {Id::kAlign, "align", 0, nullptr,
+     "find bytes inserted or deleted (up to 1 MiB each)\n"
+     "                              and line up what follows (text or jsonl)"},
     {Id::kApply, "apply", 0, "PATCH",
      "apply a dif or 1337 PATCH to TARGET (IPS patches\n"
      "                              carry no old bytes and are not applied)"},
@@ -135,6 +139,9 @@ class Parser {
             case Id::kIgnorePeNoise:
                 options.ignorePeNoise = true;
                 return true;
+            case Id::kAlign:
+                options.align = true;
+                return true;
             case Id::kApply:
                 options.apply = text;
                 return true;
@@ -189,7 +196,8 @@ bool CheckCombination(Arguments& result, Parser& parser) {
     }
     if (options.apply) {
         if (options.formatGiven || options.exitCode || options.bytes || options.maxRuns ||
-            options.ignorePeNoise || options.skips[0] != 0 || options.skips[1] != 0) {
+            options.ignorePeNoise || options.align || options.skips[0] != 0 ||
+            options.skips[1] != 0) {
             return parser.Fail("--apply takes only --revert besides it");
         }
         if (result.files.empty() || result.files.size() > 2) {
@@ -198,6 +206,14 @@ bool CheckCombination(Arguments& result, Parser& parser) {
                 "that one");
         }
         return true;
+    }
+    if (patch && options.align) {
+        return parser.Fail(
+            "a patch cannot hold inserted or deleted bytes: --align not with "
+            "--format=" +
+            std::string(options.format == OutputFormat::kDif    ? "dif"
+                        : options.format == OutputFormat::k1337 ? "1337"
+                                                                : "ips"));
     }
     if (patch && options.maxRuns) {
         return parser.Fail("--max-runs would cut the patch short: not with --format=" +

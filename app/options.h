@@ -20,6 +20,7 @@ struct Options {
     std::optional<uint64_t> bytes;
     std::optional<uint64_t> maxRuns;
     bool ignorePeNoise = false;
+    bool align = false;                // line up inserted and deleted bytes
     std::optional<std::string> apply;  // the patch to apply
     bool revert = false;
     // Some option asks for a headless result, so the dialog is never the answer.

@@ -20,6 +20,9 @@ struct ComparisonOptions {
     // Leave the image's build noise (time stamps, checksum, debug identity, signature) out of the
     // comparison.
     bool ignorePeNoise = false;
+    // Line up bytes inserted into or deleted from the second file (engine/aligner.h): records
+    // are then changes, insertions and deletions.
+    bool align = false;
 };
 
 struct ComparisonOutcome {

@@ -53,6 +53,32 @@ void AppendHexString(ReportText& text, uint64_t value) {
     text.Append("\"");
 }
 
+// An RVA, then the VA under vaKey (",\"va\":"), as "0x" strings; both null for no place in
+// the image.
+void AppendPlace(ReportText& text, uint32_t rva, uint64_t va, const char* vaKey) {
+    if (rva != 0) {
+        AppendHexString(text, rva);
+        text.AppendText(vaKey);
+        AppendHexString(text, va);
+    } else {
+        text.Append("null");
+        text.AppendText(vaKey);
+        text.Append("null");
+    }
+}
+
+const char* KindName(RunKind kind) {
+    switch (kind) {
+        case RunKind::kInsert:
+            return "\"kind\":\"insert\",";
+        case RunKind::kDelete:
+            return "\"kind\":\"delete\",";
+        case RunKind::kChange:
+            break;
+    }
+    return "\"kind\":\"change\",";
+}
+
 void AppendNameOrNull(ReportText& text, std::string_view name) {
     if (name.data() != nullptr) {
         AppendJsonString(text, name);
@@ -109,7 +135,8 @@ bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     if (!output_.Open(facts, trouble)) {
         return false;
     }
-    secondOffsets_ = facts.skips[0] != facts.skips[1];
+    secondOffsets_ = facts.skips[0] != facts.skips[1] || facts.aligned;
+    aligned_ = facts.aligned;
     ReportText& text = output_.Text();
     text.Append("{\"type\":\"files\",\"first\":");
     AppendFile(text, facts.paths[0], facts.sizes[0]);
@@ -132,7 +159,11 @@ bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
 
 bool JsonLinesSink::Record(const DiffRecord& record) {
     ReportText& text = output_.Text();
-    text.Append("{\"type\":\"run\",\"offset\":");
+    text.Append("{\"type\":\"run\",");
+    if (aligned_) {
+        text.AppendText(KindName(record.kind));
+    }
+    text.Append("\"offset\":");
     text.AppendDecimal(record.offset);
     if (secondOffsets_) {
         text.Append(",\"second_offset\":");
@@ -141,16 +172,18 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
     text.Append(",\"length\":");
     text.AppendDecimal(record.length);
     text.Append(",\"first\":\"");
-    text.AppendHexBytes(record.first, record.length, false, true);
+    if (record.kind != RunKind::kInsert) {
+        text.AppendHexBytes(record.first, record.length, false, true);
+    }
     text.Append("\",\"second\":\"");
-    text.AppendHexBytes(record.second, record.length, false, true);
+    if (record.kind != RunKind::kDelete) {
+        text.AppendHexBytes(record.second, record.length, false, true);
+    }
     text.Append("\",\"rva\":");
-    if (record.rva != 0) {
-        AppendHexString(text, record.rva);
-        text.Append(",\"va\":");
-        AppendHexString(text, record.va);
-    } else {
-        text.Append("null,\"va\":null");
+    AppendPlace(text, record.rva, record.va, ",\"va\":");
+    if (record.kind == RunKind::kInsert) {
+        text.Append(",\"second_rva\":");
+        AppendPlace(text, record.secondRva, record.secondVa, ",\"second_va\":");
     }
     text.Append(",\"section\":");
     AppendNameOrNull(text, record.section);

@@ -20,6 +20,7 @@ class JsonLinesSink : public RecordSink {
   private:
     ReportOutput& output_;
     bool secondOffsets_ = false;  // the skips differ, so the second file's offsets do too
+    bool aligned_ = false;        // records have a kind
 };
 
 // Appends text as a JSON string, quotes included: valid UTF-8 as it is, every byte that is not

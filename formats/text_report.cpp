@@ -47,6 +47,12 @@ constexpr char kVaLabel[] = "VA = ";
 constexpr char kLengthLabel[] = "Bytes Size (dec) = ";
 constexpr char kFirstBytesLabel[] = "First file bytes: ";
 constexpr char kSecondBytesLabel[] = "Second file bytes: ";
+// The records of an aligned comparison that hold bytes of one file only.
+constexpr char kInsertedLabel[] = "Inserted bytes (dec) = ";
+constexpr char kDeletedLabel[] = "Deleted bytes (dec) = ";
+constexpr char kSecondOffsetLabel[] = "Second file offset = ";
+constexpr char kSecondRvaLabel[] = "Second file RVA = ";
+constexpr char kSecondVaLabel[] = "Second file VA = ";
 
 template <size_t N>
 constexpr size_t Length(const char (&)[N]) {
@@ -93,7 +99,8 @@ bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
         text.Append("Warning: not a PE file!");
         AppendLineEnd();
     }
-    if (facts.lengths[0] != facts.lengths[1]) {
+    // Aligned, every byte of both is accounted for: no minimum to speak of.
+    if (facts.lengths[0] != facts.lengths[1] && !facts.aligned) {
         text.Append("Different file size, comparing only minimum = ");
         text.AppendDecimal(facts.compared);
         AppendLineEnd();
@@ -107,6 +114,9 @@ bool TextReportSink::AppendLineEnd() {
 
 bool TextReportSink::Record(const DiffRecord& record) {
     ReportText& text = output_.Text();
+    if (record.kind != RunKind::kChange) {
+        return WriteMovedRecord(text, record);
+    }
     // Each hex line may write one character past its end when unseparated.
     const size_t longest = kRecordFixedText + 2 * (3 * record.length + 1);
     if (char* room = text.Reserve(longest); room != nullptr) {
@@ -118,6 +128,41 @@ bool TextReportSink::Record(const DiffRecord& record) {
     // Near a bounded text's end, where the record is cut (a full text takes nothing and stops the
     // comparison), or a record longer than a streamed text's whole buffer.
     return WriteRecord(text, record);
+}
+
+bool TextReportSink::WriteMovedRecord(ReportText& text, const DiffRecord& record) {
+    const bool inserted = record.kind == RunKind::kInsert;
+    AppendLineEnd();
+    text.AppendText(inserted ? kInsertedLabel : kDeletedLabel);
+    text.AppendDecimal(record.length);
+    AppendLineEnd();
+    text.Append(kOffsetLabel);
+    text.AppendHex(record.offset);
+    AppendLineEnd();
+    text.Append(kSecondOffsetLabel);
+    text.AppendHex(record.secondOffset);
+    AppendLineEnd();
+    if (record.rva != 0) {
+        text.Append(kRvaLabel);
+        text.AppendHex(record.rva);
+        AppendLineEnd();
+        text.Append(kVaLabel);
+        text.AppendHex(record.va);
+        AppendLineEnd();
+    }
+    if (record.secondRva != 0) {
+        text.Append(kSecondRvaLabel);
+        text.AppendHex(record.secondRva);
+        AppendLineEnd();
+        text.Append(kSecondVaLabel);
+        text.AppendHex(record.secondVa);
+        AppendLineEnd();
+    }
+    text.AppendText(inserted ? kSecondBytesLabel : kFirstBytesLabel);
+    AppendLineEnd();
+    text.AppendHexBytes(inserted ? record.second : record.first, record.length,
+                        style_.spaceSeparator);
+    return AppendLineEnd();
 }
 
 template <typename Text>

@@ -29,6 +29,8 @@ class TextReportSink : public RecordSink {
   private:
     template <typename Text>
     bool WriteRecord(Text& text, const DiffRecord& record);
+    // An insertion or a deletion of an aligned comparison.
+    bool WriteMovedRecord(ReportText& text, const DiffRecord& record);
     bool AppendLineEnd();
 
     ReportOutput& output_;
