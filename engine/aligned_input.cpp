@@ -11,14 +11,16 @@ constexpr size_t kReadStep = 262144;
 
 }  // namespace
 
-bool AlignedInput::Open(const char* path, uint64_t skip, uint64_t limit, Trouble& trouble) {
+bool AlignedInput::Open(const char* path, uint64_t skip, uint64_t limit, size_t capacity,
+                        Trouble& trouble) {
     path_ = path;
     if (!file_.Open(path, trouble)) {
         return false;
     }
     skip_ = std::min(skip, file_.Size());
     length_ = std::min(file_.Size() - skip_, limit);
-    if (buffer_.Data() == nullptr) {
+    buffer_.emplace(static_cast<size_t>(std::clamp<uint64_t>(file_.Size(), 1, capacity)));
+    if (buffer_->Data() == nullptr) {
         trouble.Set("", "not enough memory");
         return false;
     }
@@ -26,14 +28,14 @@ bool AlignedInput::Open(const char* path, uint64_t skip, uint64_t limit, Trouble
 }
 
 bool AlignedInput::Have(uint64_t position, size_t want, size_t& available, Trouble& trouble) {
-    const size_t capacity = buffer_.Size();
+    const size_t capacity = buffer_->Size();
     want = std::min(want, capacity);
     const uint64_t wanted = std::min(length_, position + want);
     if (wanted > base_ + filled_) {
         // What is still to be used moves to the front when the rest would not fit behind it.
         const auto dropped = static_cast<size_t>(position - base_);
         if (dropped + want > capacity) {
-            std::memmove(buffer_.Data(), buffer_.Data() + dropped, filled_ - dropped);
+            std::memmove(buffer_->Data(), buffer_->Data() + dropped, filled_ - dropped);
             filled_ -= dropped;
             base_ = position;
         }
@@ -41,7 +43,7 @@ bool AlignedInput::Have(uint64_t position, size_t want, size_t& available, Troub
             std::min({length_, base_ + capacity, std::max(wanted, base_ + filled_ + kReadStep)});
         const auto ask = static_cast<size_t>(target - base_ - filled_);
         size_t got = 0;
-        if (!file_.ReadAt(skip_ + base_ + filled_, buffer_.Data() + filled_, ask, got)) {
+        if (!file_.ReadAt(skip_ + base_ + filled_, buffer_->Data() + filled_, ask, got)) {
             trouble.Set(path_, "cannot be read");
             return false;
         }

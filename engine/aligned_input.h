@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "platform/chunk_buffer.h"
 #include "platform/input_file.h"
@@ -13,11 +14,9 @@ namespace tandrel {
 
 class AlignedInput {
   public:
-    // capacity: the most bytes of the file held at once.
-    explicit AlignedInput(size_t capacity) : buffer_(capacity) {}
-
-    // Opens the file and takes its range: skip bytes passed over, then at most limit bytes.
-    bool Open(const char* path, uint64_t skip, uint64_t limit, Trouble& trouble);
+    // Opens the file and takes its range: skip bytes passed over, then at most limit bytes. Holds
+    // at most capacity bytes of it at once, and no more than the file's size.
+    bool Open(const char* path, uint64_t skip, uint64_t limit, size_t capacity, Trouble& trouble);
 
     // Makes [position, position + want) of the range readable, or what of it the range holds,
     // and sets available to the bytes held from position on (at least that). Bytes before
@@ -25,19 +24,20 @@ class AlignedInput {
     // its size or it changed since it was opened; nothing read is then to be used.
     bool Have(uint64_t position, size_t want, size_t& available, Trouble& trouble);
     // The bytes from position of the range, which Have made readable.
-    const uint8_t* At(uint64_t position) const { return buffer_.Data() + (position - base_); }
+    const uint8_t* At(uint64_t position) const { return buffer_->Data() + (position - base_); }
 
     InputFile& File() { return file_; }
     uint64_t Size() const { return file_.Size(); }
     uint64_t Length() const { return length_; }
-    // The buffer, zero-filled and free for other use before the first Have.
-    uint8_t* Buffer() { return buffer_.Data(); }
+    // The buffer, zero-filled, of at least the file's size up to 16 MiB, and free for other use
+    // before the first Have.
+    uint8_t* Buffer() { return buffer_->Data(); }
     bool EndedEarly() const { return endedEarly_; }
 
   private:
     InputFile file_;
     const char* path_ = "";
-    ChunkBuffer buffer_;
+    std::optional<ChunkBuffer> buffer_;
     uint64_t skip_ = 0;
     uint64_t length_ = 0;
     uint64_t base_ = 0;  // the range position of the buffer's first byte

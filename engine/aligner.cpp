@@ -22,7 +22,10 @@ constexpr size_t kLockstepStep = 262144;
 class Aligner {
   public:
     Aligner(AlignedInput& first, AlignedInput& second, RecordMaker& records, bool firstLimited)
-        : in_{&first, &second}, records_(records), firstLimited_(firstLimited) {}
+        : in_{&first, &second},
+          records_(records),
+          search_(first.Length()),
+          firstLimited_(firstLimited) {}
 
     // False when a read failed or an input changed (trouble says why).
     bool Run(Trouble& trouble);
@@ -136,11 +139,11 @@ ComparisonOutcome CompareAligned(PeImageInfo& peImage, const char* firstPath,
                                  const char* secondPath, const ComparisonOptions& options,
                                  RecordSink& sink) {
     ComparisonOutcome outcome;
-    AlignedInput first(kInputCapacity);
-    AlignedInput second(kInputCapacity);
+    AlignedInput first;
+    AlignedInput second;
     const CompareRange& range = options.range;
-    if (!first.Open(firstPath, range.skips[0], range.limit, outcome.trouble) ||
-        !second.Open(secondPath, range.skips[1], UINT64_MAX, outcome.trouble)) {
+    if (!first.Open(firstPath, range.skips[0], range.limit, kInputCapacity, outcome.trouble) ||
+        !second.Open(secondPath, range.skips[1], UINT64_MAX, kInputCapacity, outcome.trouble)) {
         return outcome;
     }
     size_t headerBytes = 0;

@@ -18,9 +18,11 @@ constexpr size_t kSmallCost = 4;
 constexpr size_t kFirstLevel = 256;
 constexpr size_t kLevelGrowth = 8;
 
-constexpr int kTableBits = 17;  // 131072 slots for at most 69632 blocks
+// At most 131072 slots for the 69632 blocks of a window, and a bit filter eight times that (at
+// most 128 KiB, which stays in the cache); less for short files.
+constexpr int kMostTableBits = 17;
+constexpr int filterBits_OverTable = 3;
 constexpr size_t kProbes = 8;
-constexpr int kFilterBits = 20;  // a 128 KiB bit filter that stays in the cache
 
 // The block hash is a polynomial in the bytes, so that it rolls one byte at a time.
 constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ULL;
@@ -86,20 +88,26 @@ struct Streams {
 
 }  // namespace
 
-AnchorSearch::AnchorSearch() {
-    table_.resize(size_t{1} << kTableBits, Slot{0, 0, 0});
-    filter_.resize((size_t{1} << kFilterBits) / 64, 0);
-    filterSet_.reserve(kAlignWindow / kStride + 1);
+AnchorSearch::AnchorSearch(uint64_t reach) {
+    const uint64_t blocks = std::min<uint64_t>(reach, kAlignWindow) / kStride + 1;
+    tableBits_ = 4;
+    while (tableBits_ < kMostTableBits && (uint64_t{1} << tableBits_) < 2 * blocks) {
+        ++tableBits_;
+    }
+    filterBits_ = tableBits_ + filterBits_OverTable;
+    table_.resize(size_t{1} << tableBits_, Slot{0, 0, 0});
+    filter_.resize((size_t{1} << filterBits_) / 64, 0);
+    filterSet_.reserve(blocks);
 }
 
 void AnchorSearch::Index(const uint8_t* a, size_t from, size_t to) {
     const size_t mask = table_.size() - 1;
     for (size_t i = from; i < to; i += kStride) {
         const uint64_t hash = BlockHash(a + i);
-        const uint64_t bit = hash >> (64 - kFilterBits);
+        const uint64_t bit = hash >> (64 - filterBits_);
         filter_[bit / 64] |= uint64_t{1} << (bit % 64);
         filterSet_.push_back(static_cast<uint32_t>(bit / 64));
-        const size_t home = static_cast<size_t>(hash >> (64 - kTableBits));
+        const size_t home = static_cast<size_t>(hash >> (64 - tableBits_));
         for (size_t probe = 0; probe < kProbes; ++probe) {
             Slot& slot = table_[(home + probe) & mask];
             if (slot.generation != generation_) {
@@ -115,7 +123,7 @@ void AnchorSearch::Index(const uint8_t* a, size_t from, size_t to) {
 
 const AnchorSearch::Slot* AnchorSearch::Lookup(uint64_t hash) const {
     const size_t mask = table_.size() - 1;
-    const size_t home = static_cast<size_t>(hash >> (64 - kTableBits));
+    const size_t home = static_cast<size_t>(hash >> (64 - tableBits_));
     for (size_t probe = 0; probe < kProbes; ++probe) {
         const Slot& slot = table_[(home + probe) & mask];
         if (slot.generation != generation_) {
@@ -187,7 +195,7 @@ Anchor AnchorSearch::Find(const uint8_t* a, size_t count0, const uint8_t* b, siz
         if (indexed > 0 && w1 >= kBlock) {
             uint64_t hash = BlockHash(b);
             for (size_t j = 0;; ++j) {
-                const uint64_t bit = hash >> (64 - kFilterBits);
+                const uint64_t bit = hash >> (64 - filterBits_);
                 if ((filter_[bit / 64] >> (bit % 64) & 1) != 0) {
                     const Slot* slot = Lookup(hash);
                     const size_t i = slot != nullptr ? slot->position : 0;

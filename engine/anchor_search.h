@@ -23,7 +23,8 @@ struct Anchor {
 
 class AnchorSearch {
   public:
-    AnchorSearch();
+    // reach: the most bytes of the first stream any search will see (tables are sized for it).
+    explicit AnchorSearch(uint64_t reach);
     // False when its tables could not be had.
     bool Ready() const { return !table_.empty(); }
 
@@ -47,6 +48,8 @@ class AnchorSearch {
     const Slot* Lookup(uint64_t hash) const;
     void Forget();
 
+    int tableBits_;
+    int filterBits_;
     std::vector<Slot> table_;
     std::vector<uint64_t> filter_;     // one bit per hash prefix of an indexed block
     std::vector<uint32_t> filterSet_;  // the filter words set, to clear them
