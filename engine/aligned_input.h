@@ -29,9 +29,6 @@ class AlignedInput {
     InputFile& File() { return file_; }
     uint64_t Size() const { return file_.Size(); }
     uint64_t Length() const { return length_; }
-    // The buffer, zero-filled, of at least the file's size up to 16 MiB, and free for other use
-    // before the first Have.
-    uint8_t* Buffer() { return buffer_->Data(); }
     bool EndedEarly() const { return endedEarly_; }
 
   private:

@@ -1,6 +1,8 @@
 #include "engine/aligner.h"
 
 #include <algorithm>
+#include <cstring>
+#include <optional>
 
 #include "engine/aligned_input.h"
 #include "engine/anchor_search.h"
@@ -8,13 +10,13 @@
 #include "engine/image_header.h"
 #include "engine/pe_layout.h"
 #include "engine/record_maker.h"
+#include "platform/chunk_buffer.h"
 
 namespace tandrel {
 namespace {
 
 // Each input holds a chunk, as the fixed-offset comparison does, and a search window ahead of
-// it twice over, so that the search rarely has to move bytes to the front. The header reader
-// needs a zero-filled chunk of its own.
+// it twice over, so that the search rarely has to move bytes to the front.
 constexpr size_t kInputCapacity = kChunkSize + 2 * kAlignWindow;
 // The lockstep compares this much of each file at a time.
 constexpr size_t kLockstepStep = 262144;
@@ -146,23 +148,32 @@ ComparisonOutcome CompareAligned(PeImageInfo& peImage, const char* firstPath,
         !second.Open(secondPath, range.skips[1], UINT64_MAX, kInputCapacity, outcome.trouble)) {
         return outcome;
     }
+    // The header reader sees a zero-filled 16 MiB chunk; one serves both files in turn, and is
+    // given back before the comparison.
+    std::optional<ChunkBuffer> headerChunk(std::in_place, kChunkSize);
+    if (headerChunk->Data() == nullptr) {
+        outcome.trouble.Set("", "not enough memory");
+        return outcome;
+    }
     size_t headerBytes = 0;
     bool headerFailed = false;
     const bool isPe =
-        ReadImageHeader(first.File(), first.Buffer(), peImage, headerBytes, headerFailed);
+        ReadImageHeader(first.File(), headerChunk->Data(), peImage, headerBytes, headerFailed);
     if (headerFailed) {
         outcome.trouble.Set(firstPath, "cannot be read");
         return outcome;
     }
+    std::memset(headerChunk->Data(), 0, headerBytes);
     // An insertion's place in the second file's image, when it is one.
     PeImageInfo secondImage;
     size_t secondHeaderBytes = 0;
-    const bool secondIsPe = ReadImageHeader(second.File(), second.Buffer(), secondImage,
+    const bool secondIsPe = ReadImageHeader(second.File(), headerChunk->Data(), secondImage,
                                             secondHeaderBytes, headerFailed);
     if (headerFailed) {
         outcome.trouble.Set(secondPath, "cannot be read");
         return outcome;
     }
+    headerChunk.reset();
     PeLayout layout;
     if (isPe && (options.imagePlaces || options.ignorePeNoise)) {
         const InputFile& file = first.File();
