@@ -31,6 +31,10 @@ bool AlignedInput::Have(uint64_t position, size_t want, size_t& available, Troub
     const size_t capacity = buffer_->Size();
     want = std::min(want, capacity);
     const uint64_t wanted = std::min(length_, position + want);
+    if (position >= base_ + filled_) {
+        base_ = position;
+        filled_ = 0;
+    }
     if (wanted > base_ + filled_) {
         // What is still to be used moves to the front when the rest would not fit behind it.
         const auto dropped = static_cast<size_t>(position - base_);

@@ -20,13 +20,21 @@ class AlignedInput {
 
     // Makes [position, position + want) of the range readable, or what of it the range holds,
     // and sets available to the bytes held from position on (at least that). Bytes before
-    // position may be dropped. False, with the reason, when a read fails, the file ends before
-    // its size or it changed since it was opened; nothing read is then to be used.
+    // position may be dropped; position never goes back, but may leap past what is held. False,
+    // with the reason, when a read fails, the file ends before its size or it changed since it was
+    // opened; nothing read is then to be used.
     bool Have(uint64_t position, size_t want, size_t& available, Trouble& trouble);
+    // The bytes held from position on, without reading: 0 when position lies past them.
+    size_t Held(uint64_t position) const {
+        return position < base_ + filled_ ? static_cast<size_t>(base_ + filled_ - position) : 0;
+    }
     // The bytes from position of the range, which Have made readable.
     const uint8_t* At(uint64_t position) const { return buffer_->Data() + (position - base_); }
 
     InputFile& File() { return file_; }
+    const char* Path() const { return path_; }
+    // The file offset of the range's start.
+    uint64_t Skip() const { return skip_; }
     uint64_t Size() const { return file_.Size(); }
     uint64_t Length() const { return length_; }
     bool EndedEarly() const { return endedEarly_; }

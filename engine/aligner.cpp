@@ -8,6 +8,7 @@
 #include "engine/anchor_search.h"
 #include "engine/byte_scan.h"
 #include "engine/image_header.h"
+#include "engine/mapped_lockstep.h"
 #include "engine/pe_layout.h"
 #include "engine/record_maker.h"
 #include "platform/chunk_buffer.h"
@@ -39,6 +40,14 @@ class Aligner {
   private:
     // Hands on the differing runs of n bytes at a and b, as the fixed-offset comparison would.
     bool Changes(const uint8_t* a, const uint8_t* b, size_t n);
+    enum class Lockstep {
+        kMoved,   // both files moved on over equal bytes
+        kDiffer,  // they differ right here
+        kRead,    // they cannot be mapped: read them
+        kFailed,  // a file was cut short or changed
+    };
+    // Compares both files in place from where they are, up to a chunk.
+    Lockstep MappedLockstep(const uint64_t lengths[2], Trouble& trouble);
     // The rest of file k's range (for the first, its bytes as deleted; for the second, as
     // inserted at the first's end).
     bool Rest(int k, Trouble& trouble);
@@ -49,7 +58,33 @@ class Aligner {
     bool firstLimited_;
     uint64_t at_[2] = {0, 0};  // the next range position of each file
     bool going_ = true;
+    bool mapping_ = true;  // until a window cannot be mapped
+    // The files lined up at the last search: worth mapping a stretch to compare in place.
+    bool lined_ = true;
 };
+
+Aligner::Lockstep Aligner::MappedLockstep(const uint64_t lengths[2], Trouble& trouble) {
+    if (!mapping_) {
+        return Lockstep::kRead;
+    }
+    const auto count = static_cast<size_t>(
+        std::min({lengths[0] - at_[0], lengths[1] - at_[1], uint64_t{kChunkSize}}));
+    size_t equal = 0;
+    switch (CompareMapped({&in_[0]->File(), in_[0]->Path(), in_[0]->Skip() + at_[0]},
+                          {&in_[1]->File(), in_[1]->Path(), in_[1]->Skip() + at_[1]}, count, equal,
+                          trouble)) {
+        case LockstepResult::kFailed:
+            return Lockstep::kFailed;
+        case LockstepResult::kCannotMap:
+            mapping_ = false;
+            return Lockstep::kRead;
+        case LockstepResult::kCompared:
+            break;
+    }
+    at_[0] += equal;
+    at_[1] += equal;
+    return equal == count ? Lockstep::kMoved : Lockstep::kDiffer;
+}
 
 bool Aligner::Changes(const uint8_t* a, const uint8_t* b, size_t n) {
     size_t i = FindMismatch(a, b, 0, n);
@@ -94,17 +129,31 @@ bool Aligner::Run(Trouble& trouble) {
         if (at_[1] == lengths[1]) {
             return Rest(0, trouble);
         }
-        size_t held[2] = {0, 0};
-        if (!in_[0]->Have(at_[0], kLockstepStep, held[0], trouble) ||
-            !in_[1]->Have(at_[1], kLockstepStep, held[1], trouble)) {
-            return false;
+        size_t held[2] = {in_[0]->Held(at_[0]), in_[1]->Held(at_[1])};
+        if ((held[0] == 0 || held[1] == 0) && lined_) {
+            // Nothing ahead in a buffer: compared in place where the files map.
+            const Lockstep lockstep = MappedLockstep(lengths, trouble);
+            if (lockstep == Lockstep::kFailed) {
+                return false;
+            }
+            if (lockstep == Lockstep::kMoved) {
+                continue;
+            }
         }
-        const size_t n = std::min(held[0], held[1]);
-        const size_t equal = FindMismatch(in_[0]->At(at_[0]), in_[1]->At(at_[1]), 0, n);
-        at_[0] += equal;
-        at_[1] += equal;
-        if (equal == n) {
-            continue;
+        if (held[0] == 0 || held[1] == 0) {
+            if ((!in_[0]->Have(at_[0], kLockstepStep, held[0], trouble) ||
+                 !in_[1]->Have(at_[1], kLockstepStep, held[1], trouble))) {
+                return false;
+            }
+        }
+        if (held[0] > 0 && held[1] > 0) {
+            const size_t n = std::min(held[0], held[1]);
+            const size_t equal = FindMismatch(in_[0]->At(at_[0]), in_[1]->At(at_[1]), 0, n);
+            at_[0] += equal;
+            at_[1] += equal;
+            if (equal == n) {
+                continue;
+            }
         }
         if (!in_[0]->Have(at_[0], kAlignWindow, held[0], trouble) ||
             !in_[1]->Have(at_[1], kAlignWindow, held[1], trouble)) {
@@ -115,6 +164,7 @@ bool Aligner::Run(Trouble& trouble) {
         const bool ends =
             !firstLimited_ && at_[0] + held[0] == lengths[0] && at_[1] + held[1] == lengths[1];
         Anchor anchor = search_.Find(a, held[0], b, held[1], ends);
+        lined_ = anchor.found;
         if (!anchor.found) {
             // Nothing lines up within reach: the window is a change, and the search starts
             // again after it.

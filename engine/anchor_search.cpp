@@ -179,7 +179,9 @@ Anchor AnchorSearch::Find(const uint8_t* a, size_t count0, const uint8_t* b, siz
     }
     size_t indexed = 0;  // the next block start to index
     for (size_t level = kFirstLevel;; level *= kLevelGrowth) {
-        const size_t window = std::min(level, kAlignWindow);
+        // A level within a factor of two of the whole window is the whole window: the smaller
+        // one would cost nearly as much and find little more.
+        const size_t window = level * 2 > kAlignWindow ? kAlignWindow : level;
         const size_t w0 = std::min(count0, window);
         const size_t w1 = std::min(count1, window);
         if (w0 >= kBlock) {
