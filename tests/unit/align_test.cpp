@@ -246,10 +246,15 @@ TEST_F(AlignTest, AnyPairReplays) {
 }
 
 // The shapes an empty side and a tie take: an insertion of "AB" into "..AB.." is placed after
-// the bytes already there, and one changed byte is a change, not an insertion and a deletion.
+// the bytes already there, one changed byte is a change, not an insertion and a deletion, and
+// of two ways that pass over as many bytes the one with more changed bytes is taken.
 TEST_F(AlignTest, PlacementOfEditsThatCouldGoTwoWays) {
     const std::string r = RandomBytes(4000, 11);
     const std::string tail = "x" + RandomBytes(4000, 12);
+    std::string ab;
+    for (int k = 0; k < 40; ++k) {
+        ab += "ab";
+    }
     const struct {
         const char* name;
         std::string first;
@@ -261,6 +266,11 @@ TEST_F(AlignTest, PlacementOfEditsThatCouldGoTwoWays) {
         {"AB into ..AB..", r + "AB" + tail, r + "ABAB" + tail, {Inserted(4002, 4002, "AB")}},
         {"repeated byte", r + "aaaa" + tail, r + "aaaaaa" + tail, {Inserted(4004, 4004, "aa")}},
         {"one byte changed", r + "Q" + tail, r + "W" + tail, {Changed(4000, 4000, "Q", "W")}},
+        // "Q" changed to "b", or "Qa" deleted: as many bytes passed over; the change is taken.
+        {"change or deletion",
+         r + "Q" + ab + tail,
+         r + "b" + ab + tail,
+         {Changed(4000, 4000, "Q", "b")}},
         {"short tail insertion", "0123456789", "012345xy6789", {Inserted(6, 6, "xy")}},
     };
     for (const auto& row : rows) {
