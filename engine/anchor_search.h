@@ -33,7 +33,8 @@ class AnchorSearch {
     // with the most changed bytes; then the one that skips fewer bytes of b. A match is 32
     // equal bytes, or equal bytes up to the end of both when ends says the counts end both
     // streams. Looks at most kAlignWindow bytes into each; any match of at least 47 bytes
-    // whose start lies 1 MiB or less into both is found.
+    // whose start lies 1 MiB or less into both is found, unless its blocks also occur earlier
+    // in a's window (the table keeps the first of equal blocks).
     Anchor Find(const uint8_t* a, size_t count0, const uint8_t* b, size_t count1, bool ends);
 
   private:
