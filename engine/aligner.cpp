@@ -163,7 +163,7 @@ bool Aligner::Run(Trouble& trouble) {
         const uint8_t* const b = in_[1]->At(at_[1]);
         const bool ends =
             !firstLimited_ && at_[0] + held[0] == lengths[0] && at_[1] + held[1] == lengths[1];
-        Anchor anchor = search_.Find(a, held[0], b, held[1], ends);
+        Anchor anchor = search_.Find(a, held[0], b, held[1], ends, !lined_);
         lined_ = anchor.found;
         if (!anchor.found) {
             // Nothing lines up within reach: the window is a change, and the search starts

@@ -18,10 +18,11 @@ constexpr size_t kSmallCost = 4;
 constexpr size_t kFirstLevel = 256;
 constexpr size_t kLevelGrowth = 8;
 
-// At most 131072 slots for the 69632 blocks of a window, and a bit filter eight times that (at
-// most 128 KiB, which stays in the cache); less for short files.
+// At most 131072 slots for the 69632 blocks of a window, and a bit filter 32 times that (at most
+// 512 KiB, which stays in the cache and lets under 2% of random positions through to the
+// table); less for short files.
 constexpr int kMostTableBits = 17;
-constexpr int filterBits_OverTable = 3;
+constexpr int kFilterBitsOverTable = 5;
 constexpr size_t kProbes = 8;
 
 // The block hash is a polynomial in the bytes, so that it rolls one byte at a time.
@@ -35,13 +36,22 @@ constexpr uint64_t PowerOfMultiplier(size_t n) {
 }
 constexpr uint64_t kLeavingFactor = PowerOfMultiplier(kBlock);
 
-uint64_t BlockHash(const uint8_t* p) {
+uint64_t PolynomialHash(const uint8_t* p, size_t count) {
     uint64_t hash = 0;
-    for (size_t k = 0; k < kBlock; ++k) {
+    for (size_t k = 0; k < count; ++k) {
         hash = hash * kMultiplier + p[k];
     }
     return hash;
 }
+
+uint64_t BlockHash(const uint8_t* p) {
+    return PolynomialHash(p, kBlock);
+}
+
+// Blocks at every stride share halves: a block's hash is its front half's shifted by the stride,
+// plus its back half's, so each half is hashed once.
+static_assert(kBlock == 2 * kStride);
+constexpr uint64_t kHalfShift = PowerOfMultiplier(kStride);
 
 struct Candidate {
     size_t first;
@@ -94,7 +104,7 @@ AnchorSearch::AnchorSearch(uint64_t reach) {
     while (tableBits_ < kMostTableBits && (uint64_t{1} << tableBits_) < 2 * blocks) {
         ++tableBits_;
     }
-    filterBits_ = tableBits_ + filterBits_OverTable;
+    filterBits_ = tableBits_ + kFilterBitsOverTable;
     table_.resize(size_t{1} << tableBits_, Slot{0, 0, 0});
     filter_.resize((size_t{1} << filterBits_) / 64, 0);
     filterSet_.reserve(blocks);
@@ -102,8 +112,11 @@ AnchorSearch::AnchorSearch(uint64_t reach) {
 
 void AnchorSearch::Index(const uint8_t* a, size_t from, size_t to) {
     const size_t mask = table_.size() - 1;
+    uint64_t front = from < to ? PolynomialHash(a + from, kStride) : 0;
     for (size_t i = from; i < to; i += kStride) {
-        const uint64_t hash = BlockHash(a + i);
+        const uint64_t back = PolynomialHash(a + i + kStride, kStride);
+        const uint64_t hash = front * kHalfShift + back;
+        front = back;
         const uint64_t bit = hash >> (64 - filterBits_);
         filter_[bit / 64] |= uint64_t{1} << (bit % 64);
         filterSet_.push_back(static_cast<uint32_t>(bit / 64));
@@ -144,7 +157,7 @@ void AnchorSearch::Forget() {
 }
 
 Anchor AnchorSearch::Find(const uint8_t* a, size_t count0, const uint8_t* b, size_t count1,
-                          bool ends) {
+                          bool ends, bool wide) {
     const Streams streams = {a, count0, b, count1, ends};
     for (size_t cost = 1; cost <= kSmallCost; ++cost) {
         for (size_t spread = cost % 2; spread <= cost; spread += 2) {
@@ -178,7 +191,7 @@ Anchor AnchorSearch::Find(const uint8_t* a, size_t count0, const uint8_t* b, siz
         generation_ = 1;
     }
     size_t indexed = 0;  // the next block start to index
-    for (size_t level = kFirstLevel;; level *= kLevelGrowth) {
+    for (size_t level = wide ? kAlignWindow : kFirstLevel;; level *= kLevelGrowth) {
         // A level within a factor of two of the whole window is the whole window: the smaller
         // one would cost nearly as much and find little more.
         const size_t window = level * 2 > kAlignWindow ? kAlignWindow : level;

@@ -35,7 +35,10 @@ class AnchorSearch {
     // streams. Looks at most kAlignWindow bytes into each; any match of at least 47 bytes
     // whose start lies 1 MiB or less into both is found, unless its blocks also occur earlier
     // in a's window (the table keeps the first of equal blocks).
-    Anchor Find(const uint8_t* a, size_t count0, const uint8_t* b, size_t count1, bool ends);
+    // wide: search the whole window at once, without the smaller windows first (where the last
+    // search found nothing, the next is likely to need the whole window too).
+    Anchor Find(const uint8_t* a, size_t count0, const uint8_t* b, size_t count1, bool ends,
+                bool wide = false);
 
   private:
     struct Slot {
