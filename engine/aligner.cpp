@@ -41,8 +41,8 @@ class Aligner {
     // Hands on the differing runs of n bytes at a and b, as the fixed-offset comparison would.
     bool Changes(const uint8_t* a, const uint8_t* b, size_t n);
     enum class Lockstep {
-        kMoved,   // both files moved on over equal bytes
-        kDiffer,  // they differ right here
+        kMoved,   // both files moved on over a whole stretch of equal bytes
+        kDiffer,  // both moved on to a byte that differs (or were there already)
         kRead,    // they cannot be mapped: read them
         kFailed,  // a file was cut short or changed
     };
@@ -141,8 +141,8 @@ bool Aligner::Run(Trouble& trouble) {
             }
         }
         if (held[0] == 0 || held[1] == 0) {
-            if ((!in_[0]->Have(at_[0], kLockstepStep, held[0], trouble) ||
-                 !in_[1]->Have(at_[1], kLockstepStep, held[1], trouble))) {
+            if (!in_[0]->Have(at_[0], kLockstepStep, held[0], trouble) ||
+                !in_[1]->Have(at_[1], kLockstepStep, held[1], trouble)) {
                 return false;
             }
         }
