@@ -53,30 +53,17 @@ void AppendHexString(ReportText& text, uint64_t value) {
     text.Append("\"");
 }
 
-// An RVA, then the VA under vaKey (",\"va\":"), as "0x" strings; both null for no place in
-// the image.
-void AppendPlace(ReportText& text, uint32_t rva, uint64_t va, const char* vaKey) {
-    if (rva != 0) {
-        AppendHexString(text, rva);
-        text.AppendText(vaKey);
-        AppendHexString(text, va);
-    } else {
-        text.Append("null");
-        text.AppendText(vaKey);
-        text.Append("null");
-    }
-}
-
-const char* KindName(RunKind kind) {
+// A run record's opening with its kind, for an aligned comparison.
+const char* KindOpening(RunKind kind) {
     switch (kind) {
         case RunKind::kInsert:
-            return "\"kind\":\"insert\",";
+            return "{\"type\":\"run\",\"kind\":\"insert\",\"offset\":";
         case RunKind::kDelete:
-            return "\"kind\":\"delete\",";
+            return "{\"type\":\"run\",\"kind\":\"delete\",\"offset\":";
         case RunKind::kChange:
             break;
     }
-    return "\"kind\":\"change\",";
+    return "{\"type\":\"run\",\"kind\":\"change\",\"offset\":";
 }
 
 void AppendNameOrNull(ReportText& text, std::string_view name) {
@@ -159,11 +146,11 @@ bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
 
 bool JsonLinesSink::Record(const DiffRecord& record) {
     ReportText& text = output_.Text();
-    text.Append("{\"type\":\"run\",");
     if (aligned_) {
-        text.AppendText(KindName(record.kind));
+        text.AppendText(KindOpening(record.kind));
+    } else {
+        text.Append("{\"type\":\"run\",\"offset\":");
     }
-    text.Append("\"offset\":");
     text.AppendDecimal(record.offset);
     if (secondOffsets_) {
         text.Append(",\"second_offset\":");
@@ -180,10 +167,22 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
         text.AppendHexBytes(record.second, record.length, false, true);
     }
     text.Append("\",\"rva\":");
-    AppendPlace(text, record.rva, record.va, ",\"va\":");
+    if (record.rva != 0) {
+        AppendHexString(text, record.rva);
+        text.Append(",\"va\":");
+        AppendHexString(text, record.va);
+    } else {
+        text.Append("null,\"va\":null");
+    }
     if (record.kind == RunKind::kInsert) {
         text.Append(",\"second_rva\":");
-        AppendPlace(text, record.secondRva, record.secondVa, ",\"second_va\":");
+        if (record.secondRva != 0) {
+            AppendHexString(text, record.secondRva);
+            text.Append(",\"second_va\":");
+            AppendHexString(text, record.secondVa);
+        } else {
+            text.Append("null,\"second_va\":null");
+        }
     }
     text.Append(",\"section\":");
     AppendNameOrNull(text, record.section);
