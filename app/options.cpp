@@ -15,6 +15,7 @@ enum class Id {
     kMaxRuns,
     kIgnorePeNoise,
     kInstructions,
+    kAlign,
     kApply,
     kRevert,
     kPairsFrom,
@@ -47,6 +48,9 @@ constexpr OptionSpec kOptions[] = {
     {Id::kInstructions, "instructions", 0, nullptr,
      "list the x86 instructions under each run in a PE\n"
      "                              image's code (text and jsonl)"},
+    {Id::kAlign, "align", 0, nullptr,
+     "find bytes inserted or deleted (up to 1 MiB each)\n"
+     "                              and line up what follows (text or jsonl)"},
     {Id::kApply, "apply", 0, "PATCH",
      "apply a dif or 1337 PATCH to TARGET (IPS patches\n"
      "                              carry no old bytes and are not applied)"},
@@ -153,6 +157,9 @@ class Parser {
             case Id::kInstructions:
                 options.instructions = true;
                 return true;
+            case Id::kAlign:
+                options.align = true;
+                return true;
             case Id::kApply:
                 options.apply = text;
                 return !text.empty() || Fail("option '" + spelling + "' needs a patch file");
@@ -220,8 +227,8 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
     }
     if (options.apply) {
         if (options.formatGiven || options.exitCode || options.bytes || options.maxRuns ||
-            options.ignorePeNoise || options.instructions || options.skips[0] != 0 ||
-            options.skips[1] != 0 || options.pairsFrom) {
+            options.ignorePeNoise || options.instructions || options.align ||
+            options.skips[0] != 0 || options.skips[1] != 0 || options.pairsFrom) {
             return parser.Fail("--apply takes only --revert besides it");
         }
         if (result.files.empty() || result.files.size() > 2) {
@@ -240,6 +247,14 @@ bool CheckCombination(Arguments& result, Parser& parser, bool quoted) {
             }
         }
         return true;
+    }
+    if (patch && options.align) {
+        return parser.Fail(
+            "a patch cannot hold inserted or deleted bytes: --align not with "
+            "--format=" +
+            std::string(options.format == OutputFormat::kDif    ? "dif"
+                        : options.format == OutputFormat::k1337 ? "1337"
+                                                                : "ips"));
     }
     if (patch && options.maxRuns) {
         return parser.Fail("--max-runs would cut the patch short: not with --format=" +

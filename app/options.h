@@ -23,6 +23,7 @@ struct Options {
     std::optional<uint64_t> maxRuns;
     bool ignorePeNoise = false;
     bool instructions = false;
+    bool align = false;                // line up inserted and deleted bytes
     std::optional<std::string> apply;  // the patch to apply
     bool revert = false;
     // A file of NUL-separated pairs ("-": standard input) to compare one after another.

@@ -31,6 +31,7 @@ ComparisonOptions ComparisonOptionsOf(const Options& options) {
     comparison.maxRuns = options.maxRuns.value_or(UINT64_MAX);
     comparison.ignorePeNoise = options.ignorePeNoise;
     comparison.instructions = options.instructions;
+    comparison.align = options.align;
     comparison.imagePlaces = options.format == OutputFormat::kJsonLines;
     return comparison;
 }

@@ -2,127 +2,15 @@
 
 #include <algorithm>
 
+#include "engine/aligner.h"
 #include "engine/byte_scan.h"
 #include "engine/code_decoder.h"
 #include "engine/image_header.h"
 #include "engine/pe_layout.h"
+#include "engine/record_maker.h"
 
 namespace tandrel {
 namespace {
-
-// Turns runs of the compared range into records: file offsets, the build noise left out, where
-// they land in the image, and the record limit.
-class RecordMaker {
-  public:
-    RecordMaker(RecordSink& sink, const ComparisonFacts& facts, const ComparisonOptions& options,
-                const PeLayout* layout)
-        : sink_(sink),
-          facts_(facts),
-          image_(facts.peImage),
-          places_(options.imagePlaces ? layout : nullptr),
-          maxRuns_(options.maxRuns) {
-        if (options.ignorePeNoise && layout != nullptr) {
-            noise_ = layout->NoiseRanges();
-        }
-        summary_.noiseSetAside = options.ignorePeNoise;
-    }
-
-    // Hands on the run of length bytes at position of the range, less its noise bytes; false
-    // when the comparison has to stop.
-    bool Run(uint64_t position, const uint8_t* first, const uint8_t* second, size_t length) {
-        if (noise_.empty()) {
-            return Hand(position, first, second, length);
-        }
-        // Runs come in offset order, so the noise ranges are walked once.
-        const uint64_t start = facts_.skips[0] + position;
-        for (uint64_t at = start, end = start + length; at < end;) {
-            while (nextNoise_ < noise_.size() && noise_[nextNoise_].end <= at) {
-                ++nextNoise_;
-            }
-            const PeRange* noise = nextNoise_ < noise_.size() ? &noise_[nextNoise_] : nullptr;
-            if (noise != nullptr && noise->begin <= at) {
-                const uint64_t stop = std::min(noise->end, end);
-                summary_.ignoredBytes += stop - at;
-                summary_.ignoredFields += lastNoise_ != nextNoise_;
-                lastNoise_ = nextNoise_;
-                at = stop;
-                continue;
-            }
-            const uint64_t stop = noise != nullptr ? std::min(noise->begin, end) : end;
-            const auto skipped = static_cast<size_t>(at - start);
-            if (!Hand(position + skipped, first + skipped, second + skipped,
-                      static_cast<size_t>(stop - at))) {
-                return false;
-            }
-            at = stop;
-        }
-        return true;
-    }
-
-    ComparisonSummary& Summary() { return summary_; }
-    // Decode the instructions under each run with code.
-    void ListCodeWith(CodeDecoder* code) { code_ = code; }
-
-  private:
-    bool Hand(uint64_t position, const uint8_t* first, const uint8_t* second, size_t length) {
-        if (summary_.runs == maxRuns_) {
-            summary_.stoppedAtLimit = true;
-            return false;
-        }
-        DiffRecord record = {facts_.skips[0] + position,
-                             facts_.skips[1] + position,
-                             length,
-                             first,
-                             second,
-                             0,
-                             0,
-                             {},
-                             {}};
-        if (image_ != nullptr) {
-            // An image is below 2 GiB, so its offsets fit the 32-bit section arithmetic.
-            record.rva = FileOffsetToRva(*image_, static_cast<uint32_t>(record.offset));
-            record.va = image_->is64 ? image_->imageBase64 + record.rva
-                                     : static_cast<uint32_t>(image_->imageBase32 + record.rva);
-        }
-        // The names live in these until the sink has the record.
-        PeName section;
-        PeName field;
-        if (places_ != nullptr) {
-            section = places_->SectionAt(record.offset);
-            field = places_->FieldAt(record.offset);
-            record.section = section ? section.View() : std::string_view();
-            record.field = field ? field.View() : std::string_view();
-        }
-        if (code_ != nullptr) {
-            ListCode(record);
-        }
-        ++summary_.runs;
-        summary_.bytes += length;
-        return sink_.Record(record);
-    }
-
-    void ListCode(DiffRecord& record) {
-        record.codeAsked = true;
-        const uint64_t offsets[2] = {record.offset, record.secondOffset};
-        for (int side = 0; side < 2; ++side) {
-            if (code_->Find(side, offsets[side], record.length, listings_[side])) {
-                record.code[side] = &listings_[side];
-            }
-        }
-    }
-
-    RecordSink& sink_;
-    const ComparisonFacts& facts_;
-    const PeImageInfo* image_;
-    const PeLayout* places_;
-    uint64_t maxRuns_;
-    std::span<const PeRange> noise_;
-    size_t nextNoise_ = 0;
-    size_t lastNoise_ = SIZE_MAX;
-    ComparisonSummary summary_;
-    CodeDecoder* code_ = nullptr;
-    CodeListing listings_[2];
-};
 
 // Scans the current chunk's segments for runs. Runs end at the chunk's end: differing bytes at
 // the start of the next chunk begin a new record. Outside the segments both files are equal, so
@@ -182,6 +70,9 @@ ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
         *secondPath == '\0') {
         outcome.trouble.Set("", "a file name is empty");
         return outcome;
+    }
+    if (options.align) {
+        return CompareAligned(firstPath, secondPath, options, sink);
     }
     ChunkPair files;
     if (!files.Open(firstPath, secondPath, options.range, outcome.trouble)) {

@@ -26,6 +26,9 @@ struct ComparisonOptions {
     std::function<bool(uint64_t compared)> progress;
     // Decode the instructions under each run in a PE image's x86 code, in each file.
     bool instructions = false;
+    // Line up bytes inserted into or deleted from the second file (engine/aligner.h): records
+    // are then changes, insertions and deletions.
+    bool align = false;
 };
 
 struct ComparisonOutcome {

@@ -24,6 +24,16 @@ struct ComparisonFacts {
     // The open inputs: an output opened for the run refuses one that is an input.
     const InputFile* inputs[2];
     // The facts live until the sink's End returns.
+    // The comparison lines moved bytes up again (--align): records are of three kinds, and the
+    // second file's offsets differ from the first's.
+    bool aligned = false;
+};
+
+// What a record of an aligned comparison stands for. Without alignment every record is a change.
+enum class RunKind : uint8_t {
+    kChange,  // as many bytes on both sides
+    kInsert,  // bytes only in the second file, before the first file's byte at offset
+    kDelete,  // bytes only in the first file
 };
 
 struct DiffRecord {
@@ -43,6 +53,13 @@ struct DiffRecord {
     // they lie outside x86 code.
     bool codeAsked = false;
     const CodeListing* code[2] = {nullptr, nullptr};
+    // An insertion holds no first bytes (first is then unused) and a deletion no second bytes;
+    // length counts the bytes of the side that has them.
+    RunKind kind = RunKind::kChange;
+    // An insertion's place in the second file's image, through its own section table: 0 when
+    // the second file is no image or no section holds secondOffset.
+    uint32_t secondRva = 0;
+    uint64_t secondVa = 0;
 };
 
 struct ComparisonSummary {

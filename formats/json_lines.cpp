@@ -15,6 +15,19 @@ void AppendHexString(ReportText& text, uint64_t value) {
     text.Append("\"");
 }
 
+// A run record's opening with its kind, for an aligned comparison.
+const char* KindOpening(RunKind kind) {
+    switch (kind) {
+        case RunKind::kInsert:
+            return "{\"type\":\"run\",\"kind\":\"insert\",\"offset\":";
+        case RunKind::kDelete:
+            return "{\"type\":\"run\",\"kind\":\"delete\",\"offset\":";
+        case RunKind::kChange:
+            break;
+    }
+    return "{\"type\":\"run\",\"kind\":\"change\",\"offset\":";
+}
+
 void AppendNameOrNull(ReportText& text, std::string_view name) {
     if (name.data() != nullptr) {
         AppendJsonString(text, name);
@@ -63,7 +76,8 @@ void AppendFile(ReportText& text, const char* path, uint64_t size) {
 }  // namespace
 
 bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble&) {
-    secondOffsets_ = facts.skips[0] != facts.skips[1];
+    secondOffsets_ = facts.skips[0] != facts.skips[1] || facts.aligned;
+    aligned_ = facts.aligned;
     ReportText& text = output_.Text();
     text.Append("{\"type\":\"files\",\"first\":");
     AppendFile(text, facts.paths[0], facts.sizes[0]);
@@ -86,7 +100,11 @@ bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble&) {
 
 bool JsonLinesSink::Record(const DiffRecord& record) {
     ReportText& text = output_.Text();
-    text.Append("{\"type\":\"run\",\"offset\":");
+    if (aligned_) {
+        text.AppendText(KindOpening(record.kind));
+    } else {
+        text.Append("{\"type\":\"run\",\"offset\":");
+    }
     text.AppendDecimal(record.offset);
     if (secondOffsets_) {
         text.Append(",\"second_offset\":");
@@ -95,9 +113,13 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
     text.Append(",\"length\":");
     text.AppendDecimal(record.length);
     text.Append(",\"first\":\"");
-    text.AppendHexBytes(record.first, record.length, false, true);
+    if (record.kind != RunKind::kInsert) {
+        text.AppendHexBytes(record.first, record.length, false, true);
+    }
     text.Append("\",\"second\":\"");
-    text.AppendHexBytes(record.second, record.length, false, true);
+    if (record.kind != RunKind::kDelete) {
+        text.AppendHexBytes(record.second, record.length, false, true);
+    }
     text.Append("\",\"rva\":");
     if (record.rva != 0) {
         AppendHexString(text, record.rva);
@@ -105,6 +127,16 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
         AppendHexString(text, record.va);
     } else {
         text.Append("null,\"va\":null");
+    }
+    if (record.kind == RunKind::kInsert) {
+        text.Append(",\"second_rva\":");
+        if (record.secondRva != 0) {
+            AppendHexString(text, record.secondRva);
+            text.Append(",\"second_va\":");
+            AppendHexString(text, record.secondVa);
+        } else {
+            text.Append("null,\"second_va\":null");
+        }
     }
     text.Append(",\"section\":");
     AppendNameOrNull(text, record.section);

@@ -33,6 +33,7 @@ class JsonLinesSink : public RecordSink, public TreeSink {
   private:
     ReportOutput& output_;
     bool secondOffsets_ = false;  // the skips differ, so the second file's offsets do too
+    bool aligned_ = false;        // records have a kind
 };
 
 }  // namespace tandrel

@@ -47,6 +47,12 @@ constexpr char kVaLabel[] = "VA = ";
 constexpr char kLengthLabel[] = "Bytes Size (dec) = ";
 constexpr char kFirstBytesLabel[] = "First file bytes: ";
 constexpr char kSecondBytesLabel[] = "Second file bytes: ";
+// The records of an aligned comparison that hold bytes of one file only.
+constexpr char kInsertedLabel[] = "Inserted bytes (dec) = ";
+constexpr char kDeletedLabel[] = "Deleted bytes (dec) = ";
+constexpr char kSecondOffsetLabel[] = "Second file offset = ";
+constexpr char kSecondRvaLabel[] = "Second file RVA = ";
+constexpr char kSecondVaLabel[] = "Second file VA = ";
 
 template <size_t N>
 constexpr size_t Length(const char (&)[N]) {
@@ -137,7 +143,8 @@ void TextReportSink::WriteHeader() {
         text.Append("Warning: not a PE file!");
         AppendLineEnd();
     }
-    if (facts.lengths[0] != facts.lengths[1]) {
+    // Aligned, every byte of both is accounted for: no minimum to speak of.
+    if (facts.lengths[0] != facts.lengths[1] && !facts.aligned) {
         text.Append("Different file size, comparing only minimum = ");
         text.AppendDecimal(facts.compared);
         AppendLineEnd();
@@ -153,6 +160,9 @@ bool TextReportSink::Record(const DiffRecord& record) {
         WriteHeader();
     }
     ReportText& text = output_.Text();
+    if (record.kind != RunKind::kChange) {
+        return WriteMovedRecord(text, record);
+    }
     // Each hex line may write one character past its end when unseparated.
     const size_t longest = kRecordFixedText + 2 * (3 * record.length + 1);
     if (char* room = text.Reserve(longest); room != nullptr) {
@@ -165,6 +175,41 @@ bool TextReportSink::Record(const DiffRecord& record) {
     // comparison), or a record longer than a streamed text's whole buffer.
     return WriteRecord(text, record) &&
            AppendCodeLines(text, record, {style_.lineEnd, lineEndLength_});
+}
+
+bool TextReportSink::WriteMovedRecord(ReportText& text, const DiffRecord& record) {
+    const bool inserted = record.kind == RunKind::kInsert;
+    AppendLineEnd();
+    text.AppendText(inserted ? kInsertedLabel : kDeletedLabel);
+    text.AppendDecimal(record.length);
+    AppendLineEnd();
+    text.Append(kOffsetLabel);
+    text.AppendHex(record.offset);
+    AppendLineEnd();
+    text.Append(kSecondOffsetLabel);
+    text.AppendHex(record.secondOffset);
+    AppendLineEnd();
+    if (record.rva != 0) {
+        text.Append(kRvaLabel);
+        text.AppendHex(record.rva);
+        AppendLineEnd();
+        text.Append(kVaLabel);
+        text.AppendHex(record.va);
+        AppendLineEnd();
+    }
+    if (record.secondRva != 0) {
+        text.Append(kSecondRvaLabel);
+        text.AppendHex(record.secondRva);
+        AppendLineEnd();
+        text.Append(kSecondVaLabel);
+        text.AppendHex(record.secondVa);
+        AppendLineEnd();
+    }
+    text.AppendText(inserted ? kSecondBytesLabel : kFirstBytesLabel);
+    AppendLineEnd();
+    text.AppendHexBytes(inserted ? record.second : record.first, record.length,
+                        style_.spaceSeparator);
+    return AppendLineEnd();
 }
 
 template <typename Text>

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need from Debian's packages.
-# Usage: scripts/setup.sh native|all|package
+# Usage: scripts/setup.sh native|all|package|bench
 #   native   the Linux build and its tests (compiler, CMake, GoogleTest source, Qt 6)
 #   all      also the two mingw-w64 toolchains, wine64 and Xvfb for the Windows builds
 #   package  native, and what scripts/package.sh builds and checks the packages with
+#   bench    native, and the peers bench/run.sh times beside the program (GNU time, xdelta3)
 set -euo pipefail
 
 packages=(build-essential cmake googletest qt6-base-dev fonts-noto-mono python3 clang libclang-rt-14-dev
@@ -14,6 +15,8 @@ if [ "${1:-native}" = all ]; then
 elif [ "${1:-native}" = package ]; then
     packages+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 dpkg-dev lintian
                desktop-file-utils appstream unzip groff-base file)
+elif [ "${1:-native}" = bench ]; then
+    packages+=(time xdelta3)
 fi
 
 missing=()

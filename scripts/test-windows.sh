@@ -85,6 +85,11 @@ cp chunks-a.bin chunks-b.bin
 patch chunks-b.bin 16777214 FFFF
 patch chunks-b.bin 16777216 EEEE
 patch chunks-b.bin 19999999 01
+# Aligned: bytes inserted across the 16 MiB chunk edge and deleted after it, in random data
+# (Windows reads what Linux maps); and bytes inserted into an image's section.
+head -c 20000000 /dev/urandom >align-a.bin
+{ head -c 16777210 align-a.bin; printf 'IIIIIIIIIIIIIIII'; tail -c +16777211 align-a.bin |
+    head -c 1000000; tail -c +17777301 align-a.bin; } >align-b.bin
 # PE32 and PE32+ first files: the two Windows programs against patched copies, with changes in
 # the headers and in the sections.
 cp "$root/build/mingw-i686/app/tandrel.exe" pe32-a.exe
@@ -95,6 +100,7 @@ for image in pe32 pe64; do
         patch "$image-b.exe" "$offset" 90C3CC
     done
 done
+{ head -c 40000 pe64-a.exe; printf 'ABCDEFGH'; tail -c +40001 pe64-a.exe; } >pe64-inserted.exe
 
 # pair FIRST SECOND PATTERN [OPTION...]: both programs compare the pair with the options, in
 # text and in JSON Lines. The native report must hold a line matching PATTERN, so that the case
@@ -138,6 +144,8 @@ pair missing.bin example-b.bin ""
 pair chunks-a.bin chunks-b.bin "^File offset = 1000001$" --ignore-initial=1:0x1 --bytes=19999998
 pair example-a.bin example-b.bin "^Warning: not a PE file!$" --exit-code --max-runs=0
 pair pe32-a.exe pe32-b.exe "^Build noise set aside: " --ignore-pe-noise
+pair align-a.bin align-b.bin "^Deleted bytes (dec) = 90$" --align
+pair pe64-a.exe pe64-inserted.exe "^Second file RVA = " --align
 pair pe32-a.exe pe32-b.exe "^First file code:$" --instructions
 pair pe64-a.exe pe64-b.exe "^Second file code:$" --instructions
 

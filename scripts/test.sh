@@ -25,10 +25,12 @@ run_native linux-asan
 
 # Bounded fuzzing passes: the whole comparison, seeded with the sample image and its patched copy
 # cut apart by the first two bytes (1,536, little-endian); the PE layout reader, seeded with the
-# mingw-w64 images and the samples; the two patch readers, seeded with a patch of each grammar.
+# mingw-w64 images and the samples; the two patch readers, seeded with a patch of each grammar;
+# the aligned comparison against its replay, seeded with the same pair made into edits.
 echo "== linux-fuzz"
 cmake --preset linux-fuzz >/dev/null
-cmake --build build/linux-fuzz -j2 --target comparison_fuzz pe_layout_fuzz patch_reader_fuzz
+cmake --build build/linux-fuzz -j2 --target comparison_fuzz pe_layout_fuzz patch_reader_fuzz \
+    align_fuzz
 fuzz() {
     local target=$1 seconds=$2
     shift 2
@@ -37,7 +39,7 @@ fuzz() {
         "build/linux-fuzz/corpus/$target" "$@" 2>&1 | tail -n 1
 }
 corpus=build/linux-fuzz/corpus
-mkdir -p "$corpus/comparison_fuzz" "$corpus/patch_reader_fuzz"
+mkdir -p "$corpus/comparison_fuzz" "$corpus/patch_reader_fuzz" "$corpus/align_fuzz"
 { printf '\x00\x06'; cat samples/sample.exe samples/sample-patched.exe; } >"$corpus/comparison_fuzz/sample"
 printf 'This difference file was created by Tandrel\r\n\r\nsample.exe\r\n00000089: 00 01\r\n' \
     >"$corpus/patch_reader_fuzz/dif"
@@ -45,6 +47,9 @@ printf '>sample.exe\n0000100F:6A->90\n' >"$corpus/patch_reader_fuzz/1337"
 fuzz comparison_fuzz 20 -max_len=4096
 fuzz pe_layout_fuzz 10 -max_len=8192 build/linux-fuzz/tests/fuzz/pe-images samples
 fuzz patch_reader_fuzz 10 -max_len=4096
+{ printf '\x01\x00\x06'; cat samples/sample.exe; printf '\x00\x10\x08\x01\x80\x03\x02\x40\x05'; } \
+    >"$corpus/align_fuzz/sample"
+fuzz align_fuzz 10 -max_len=4096
 
 scripts/test-windows.sh
 

@@ -48,7 +48,9 @@ const Files kInputs = {{"a.bin", "ABCD"},
                        {"q", "AXYD"},
                        {"sys.bin", "64\n"},
                        {"log.txt", "earlier\n"},
-                       {"file.txt", "an earlier report"}};
+                       {"file.txt", "an earlier report"},
+                       {"ins.bin", "ABxyzCD"},
+                       {"short.bin", "AD"}};
 
 // The report of first and second, which differ in their second and third bytes.
 std::string Example(const std::string& first, const std::string& second) {
@@ -154,6 +156,43 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
         {{"--format=jsonl", "a.bin", "b.bin", "-"},
          0,
          "{\"type\":\"files\",\"first\":{\"path\":\"a.bin\",\"size\":4},"},
+        // Aligned: a change is the same record; an insertion and a deletion say so.
+        {{"--align", "a.bin", "b.bin", "-"}, 0, Example("a.bin", "b.bin")},
+        {{"--align", "a.bin", "ins.bin", "-"},
+         0,
+         Lines({"Comparing a.bin", " and ins.bin", "Warning: not a PE file!", "",
+                "Inserted bytes (dec) = 3", "File offset = 2", "Second file offset = 2",
+                "Second file bytes: ", "78 79 7A "})},
+        {{"--align", "a.bin", "short.bin", "-"},
+         0,
+         Lines({"Comparing a.bin", " and short.bin", "Warning: not a PE file!", "",
+                "Deleted bytes (dec) = 2", "File offset = 1", "Second file offset = 1",
+                "First file bytes: ", "42 43 "})},
+        {{"--align", "--format=jsonl", "a.bin", "ins.bin", "-"},
+         0,
+         "{\"type\":\"files\",\"first\":{\"path\":\"a.bin\",\"size\":4},\"second\":{\"path\":"
+         "\"ins.bin\",\"size\":7},\"compared\":4,\"pe\":null}\n"
+         "{\"type\":\"run\",\"kind\":\"insert\",\"offset\":2,\"second_offset\":2,\"length\":3,"
+         "\"first\":\"\",\"second\":\"78797a\",\"rva\":null,\"va\":null,\"second_rva\":null,"
+         "\"second_va\":null,\"section\":null,\"field\":null}\n"
+         "{\"type\":\"summary\",\"runs\":1,\"bytes\":3,\"complete\":true,\"identical\":false}\n"},
+        {{"--align", "--exit-code", "a.bin", "ins.bin", ""}, 1, ""},
+        {{"--align", "--exit-code", "a.bin", "c d.bin", ""}, 0, ""},
+        {{"--align", "--bytes=2", "--exit-code", "a.bin", "ins.bin", ""}, 0, ""},
+        {{"--align", "a.bin", "nwe.bin"}, 2, "tandrel: nwe.bin: No such file or directory"},
+        // The patch formats cannot hold an insertion: refused before anything is opened.
+        {{"--align", "--format=dif", "a.bin", "ins.bin"},
+         2,
+         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=dif "
+         "(tandrel --help lists the options)"},
+        {{"--format=1337", "a.bin", "ins.bin", "r.txt", "--align"},
+         2,
+         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=1337 "
+         "(tandrel --help lists the options)"},
+        {{"--align", "--format=ips", "a.bin", "ins.bin", "-"},
+         2,
+         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=ips "
+         "(tandrel --help lists the options)"},
         {{"--frob", "a.bin", "b.bin"},
          2,
          "tandrel: unknown option '--frob' (tandrel --help lists the options)"},
