@@ -331,21 +331,6 @@ void PeLayout::Read(const PeImageInfo& info, uint64_t fileSize, const FileReader
     BuildNoise();
 }
 
-namespace {
-
-template <typename Spans>
-const PeSpan* SpanAt(const Spans& spans, uint64_t offset) {
-    const auto after =
-        std::upper_bound(spans.begin(), spans.end(), offset,
-                         [](uint64_t value, const PeSpan& span) { return value < span.begin; });
-    if (after == spans.begin() || offset >= std::prev(after)->end) {
-        return nullptr;
-    }
-    return &*std::prev(after);
-}
-
-}  // namespace
-
 PeName PeLayout::FieldAt(uint64_t offset) const {
     const PeSpan* span = SpanAt(fields_, offset);
     if (span == nullptr) {

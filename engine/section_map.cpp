@@ -6,19 +6,16 @@
 #include "engine/span_claims.h"
 
 namespace tandrel {
-namespace {
 
-std::optional<uint32_t> OwnerAt(const std::vector<PeSpan>& spans, uint64_t at) {
+const PeSpan* SpanAt(std::span<const PeSpan> spans, uint64_t at) {
     const auto after =
         std::upper_bound(spans.begin(), spans.end(), at,
                          [](uint64_t value, const PeSpan& span) { return value < span.begin; });
     if (after == spans.begin() || at >= std::prev(after)->end) {
-        return std::nullopt;
+        return nullptr;
     }
-    return std::prev(after)->owner;
+    return &*std::prev(after);
 }
-
-}  // namespace
 
 // Claimed in table order, so an earlier section keeps what a later one overlaps.
 SectionMap::SectionMap(std::span<const SectionEntry> sections) {
@@ -36,11 +33,13 @@ SectionMap::SectionMap(std::span<const SectionEntry> sections) {
 }
 
 std::optional<uint32_t> SectionMap::AtOffset(uint64_t offset) const {
-    return OwnerAt(byOffset_, offset);
+    const PeSpan* span = SpanAt(byOffset_, offset);
+    return span ? std::optional(span->owner) : std::nullopt;
 }
 
 std::optional<uint32_t> SectionMap::AtRva(uint64_t rva) const {
-    return OwnerAt(byRva_, rva);
+    const PeSpan* span = SpanAt(byRva_, rva);
+    return span ? std::optional(span->owner) : std::nullopt;
 }
 
 }  // namespace tandrel

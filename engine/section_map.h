@@ -22,6 +22,9 @@ struct PeSpan {
     uint32_t owner;
 };
 
+// The span of sorted, disjoint spans that holds at, or null. O(log n).
+const PeSpan* SpanAt(std::span<const PeSpan> spans, uint64_t at);
+
 class SectionMap {
   public:
     SectionMap() = default;
