@@ -2,15 +2,10 @@
 
 #include <algorithm>
 
+#include "engine/chunk_pair.h"
 #include "engine/pe_format.h"
 
 namespace tandrel {
-namespace {
-
-// The report's header reading looks at the headers within the first 16 MiB only.
-constexpr int64_t kHeaderWindow = 16 * 1024 * 1024;
-
-}  // namespace
 
 bool CodeLayout::Read(const InputFile& file) {
     *this = CodeLayout();
@@ -21,8 +16,9 @@ bool CodeLayout::Read(const InputFile& file) {
         size_t got = 0;
         return offset >= size || file.ReadAt(offset, out, count, got);
     };
+    // Within the first chunk, as the report's header reading looks.
     PeHeaders headers;
-    if (!ReadPeHeaders(read, size, kHeaderWindow, headers)) {
+    if (!ReadPeHeaders(read, size, static_cast<int64_t>(kChunkSize), headers)) {
         return false;
     }
     is64_ = headers.is64;
