@@ -36,12 +36,15 @@ bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t
         bytesRead += got;
         return !failed;
     };
-    // The header reader sees the buffer as the file's first chunk, read as far as it looks.
+    // The header reader sees the buffer as the file's first chunk, read as far as it looks; what
+    // the file did not fill reads as zero, whatever an earlier file left there.
     const PeBytes read = [&](uint64_t offset, uint8_t* out, size_t count) {
         if (!readTo(static_cast<int64_t>(offset + count))) {
             return false;
         }
-        std::memcpy(out, buffer + offset, count);
+        const size_t filled = offset < bytesRead ? std::min<size_t>(count, bytesRead - offset) : 0;
+        std::memcpy(out, buffer + offset, filled);
+        std::memset(out + filled, 0, count - filled);
         return true;
     };
     return readTo(kFirstRead) && ParsePeHeader(info, read, size, kChunkSize);
