@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/section_map.h"
 #include "platform/input_file.h"
 
 namespace tandrel {
@@ -35,20 +36,11 @@ class CodeLayout {
     const CodeSection* SectionAt(uint64_t offset) const;
 
   private:
-    // A stretch of offsets [begin, end) that section translates: sorted, disjoint.
-    struct Stretch {
-        uint32_t begin;
-        uint32_t end;
-        uint32_t section;
-    };
-
-    void BuildStretches(const std::vector<uint32_t>& rawSizes);
-
     CodeMachine machine_ = CodeMachine::kNone;
     bool is64_ = false;
     uint64_t imageBase_ = 0;
     std::vector<CodeSection> sections_;  // in table order
-    std::vector<Stretch> stretches_;
+    SectionMap sectionMap_;              // of sections_
 };
 
 }  // namespace tandrel

@@ -1,6 +1,7 @@
 #include "engine/image_header.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/chunk_pair.h"
 
@@ -10,19 +11,6 @@ namespace {
 // The first read takes the DOS header and, for every usual image, the PE header and the section
 // table behind it.
 constexpr size_t kFirstRead = 4096;
-// The header reader looks at most 56 bytes past e_lfanew before the section table.
-constexpr int64_t kHeaderFieldsEnd = 56;
-
-int64_t Field(const uint8_t* bytes, int64_t at, int width, bool isSigned) {
-    uint64_t value = 0;
-    for (int k = width - 1; k >= 0; --k) {
-        value = value << 8 | bytes[at + k];
-    }
-    if (isSigned && width == 2) {
-        return static_cast<int16_t>(value);
-    }
-    return isSigned ? static_cast<int32_t>(value) : static_cast<int64_t>(value);
-}
 
 }  // namespace
 
@@ -31,8 +19,8 @@ bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t
     bytesRead = 0;
     failed = false;
     const uint64_t size = file.Size();
-    // Files shorter than 80 bytes or of 2 GiB and more are never images: nothing to read.
-    if (size < 80 || size > 0x7FFFFFFF) {
+    // Files too short or too large to be images: nothing to read.
+    if (size < kPeSmallestImage || size > kPeLargestImage) {
         return false;
     }
     const auto end = static_cast<int64_t>(std::min<uint64_t>(size, kChunkSize));
@@ -48,21 +36,18 @@ bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t
         bytesRead += got;
         return !failed;
     };
-    if (!readTo(kFirstRead)) {
-        return false;
-    }
-    const int64_t lfanew = Field(buffer, 60, 4, true);
-    if (lfanew > 0 && lfanew + kHeaderFieldsEnd <= static_cast<int64_t>(kChunkSize)) {
-        if (!readTo(lfanew + kHeaderFieldsEnd)) {
+    // The header reader sees the buffer as the file's first chunk, read as far as it looks; what
+    // the file did not fill reads as zero, whatever an earlier file left there.
+    const PeBytes read = [&](uint64_t offset, uint8_t* out, size_t count) {
+        if (!readTo(static_cast<int64_t>(offset + count))) {
             return false;
         }
-        const int64_t sections = Field(buffer, lfanew + 6, 2, false);
-        const int64_t optionalHeader = Field(buffer, lfanew + 20, 2, true);
-        if (!readTo(lfanew + 24 + optionalHeader + 40 * sections)) {
-            return false;
-        }
-    }
-    return ParsePeHeader(info, {buffer, bytesRead, kChunkSize}, size);
+        const size_t filled = offset < bytesRead ? std::min<size_t>(count, bytesRead - offset) : 0;
+        std::memcpy(out, buffer + offset, filled);
+        std::memset(out + filled, 0, count - filled);
+        return true;
+    };
+    return readTo(kFirstRead) && ParsePeHeader(info, read, size, kChunkSize);
 }
 
 }  // namespace tandrel

@@ -7,6 +7,8 @@
 #include <span>
 #include <string_view>
 
+#include "engine/pe_format.h"
+
 namespace tandrel {
 
 // A name held in place, so a lookup allocates nothing and the name outlives what it names. It may
@@ -71,11 +73,9 @@ extern const PeStructure kPeCertificateTable;
 
 // Sizes of the fixed records, as the tables above describe them.
 inline constexpr uint32_t kPeDosHeaderSize = 64;
-inline constexpr uint32_t kPeFileHeaderSize = 20;
 inline constexpr uint32_t kPeOptionalHeader32Size = 96;
 inline constexpr uint32_t kPeOptionalHeader64Size = 112;
 inline constexpr uint32_t kPeDataDirectoryEntrySize = 8;
-inline constexpr uint32_t kPeSectionHeaderSize = 40;
 inline constexpr uint32_t kPeDebugDirectorySize = 28;
 inline constexpr uint32_t kPeExportDirectorySize = 40;
 inline constexpr uint32_t kPeResourceTableHeaderSize = 16;

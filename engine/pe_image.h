@@ -5,21 +5,10 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/pe_format.h"
+#include "engine/section_map.h"
+
 namespace tandrel {
-
-struct SectionEntry {
-    uint32_t virtualAddress = 0;
-    uint32_t sizeOfRawData = 0;
-    uint32_t pointerToRawData = 0;
-};
-
-// A stretch of file offsets [begin, end) that one section translates: the first section in
-// table order whose raw data holds them.
-struct RvaRange {
-    uint32_t begin = 0;
-    uint32_t end = 0;
-    uint32_t rvaMinusOffset = 0;  // virtualAddress - pointerToRawData, wrapping
-};
 
 struct PeImageInfo {
     int32_t numberOfSections = 0;  // as the file header states it
@@ -28,9 +17,7 @@ struct PeImageInfo {
     bool is64 = false;
     // Copies of the section headers that lie wholly inside the chunk, in table order.
     std::vector<SectionEntry> sections;
-    // What the sections translate, sorted and disjoint, so a lookup costs O(log n) however
-    // many sections a hostile header declares.
-    std::vector<RvaRange> rvaRanges;
+    SectionMap sectionMap;  // of sections
 };
 
 // The first chunk of a file: size positions, of which the first count are the bytes at data; the
@@ -45,6 +32,9 @@ struct FirstChunk {
 // info as it was, for no image: under 80 bytes, 2 GiB or more, e_lfanew out of range, no "PE"
 // letters there, or header fields outside the chunk.
 bool ParsePeHeader(PeImageInfo& info, const FirstChunk& chunk, uint64_t fileSize);
+// The same through read, looking no further than the file's first window bytes; false too when a
+// read fails.
+bool ParsePeHeader(PeImageInfo& info, const PeBytes& read, uint64_t fileSize, int64_t window);
 
 // The RVA of a file offset through the first section (in table order) whose raw data holds it:
 // pointerToRawData <= offset < pointerToRawData + sizeOfRawData, all in 32-bit wrapping

@@ -28,13 +28,6 @@ constexpr uint32_t kMaxResourceDepth = 8;
 constexpr uint32_t kNameBatch = 64;
 constexpr uint32_t kEntryBatch = 512;
 
-uint32_t Le16(const uint8_t* at) {
-    return at[0] | at[1] << 8;
-}
-uint32_t Le32(const uint8_t* at) {
-    return Le16(at) | Le16(at + 2) << 16;
-}
-
 // Reads through the caller's reader, only inside the file and within what is left of the budget.
 class Source {
   public:
@@ -65,18 +58,18 @@ class Source {
     size_t left_;
 };
 
-// The file offset of [rva, rva + size) through the first section in table order whose raw data
-// holds rva; false when that section's raw data or the file does not hold all of it.
+// The file offset of [rva, rva + size) through the first section in table order whose virtual
+// range holds rva; false when that section's raw data or the file does not hold all of it.
 bool MapRva(const PeImageInfo& info, uint64_t fileSize, uint32_t rva, uint64_t size,
             uint64_t& offset) {
-    for (const SectionEntry& section : info.sections) {
-        if (rva >= section.virtualAddress && rva - section.virtualAddress < section.sizeOfRawData) {
-            const uint64_t into = rva - section.virtualAddress;
-            offset = uint64_t{section.pointerToRawData} + into;
-            return size <= section.sizeOfRawData - into && offset + size <= fileSize;
-        }
+    const std::optional<uint32_t> index = info.sectionMap.AtRva(rva);
+    if (!index) {
+        return false;
     }
-    return false;
+    const SectionEntry& section = info.sections[*index];
+    const uint32_t into = rva - section.virtualAddress;
+    offset = uint64_t{section.pointerToRawData} + into;
+    return size <= section.sizeOfRawData - into && offset + size <= fileSize;
 }
 
 }  // namespace
@@ -116,7 +109,7 @@ class PeLayout::Reading {
     int64_t tableStart_ = 0;
     uint32_t directories_ = 0;
     // The signature, file header, optional header and data directory as ParsePeHeader sees them.
-    uint8_t headers_[4 + kPeFileHeaderSize + kPeOptionalHeader64Size +
+    uint8_t headers_[kPeOptionalHeaderAt + kPeOptionalHeader64Size +
                      kDirectoryCount * kPeDataDirectoryEntrySize] = {};
     size_t directoryAt_ = 0;  // in headers_
 };
@@ -147,30 +140,32 @@ PeLayout::Reading::Directory PeLayout::Reading::DirectoryEntry(uint32_t index) c
         return {0, 0};
     }
     const uint8_t* entry = headers_ + directoryAt_ + index * kPeDataDirectoryEntrySize;
-    return {Le32(entry), Le32(entry + 4)};
+    return {ReadLe32(entry), ReadLe32(entry + kPeDirectorySizeAt)};
 }
 
 bool PeLayout::Reading::ReadHeaders() {
     uint8_t lfanew[4];
-    if (!source_.ReadPadded(60, lfanew, sizeof lfanew)) {
+    if (!source_.ReadPadded(kPeLfanewAt, lfanew, sizeof lfanew)) {
         return false;
     }
     // ParsePeHeader took it as a signed value and accepted it: it is positive.
-    lfanew_ = static_cast<int32_t>(Le32(lfanew));
+    lfanew_ = static_cast<int32_t>(ReadLe32(lfanew));
     if (!source_.ReadPadded(lfanew_, headers_, sizeof headers_)) {
         return false;
     }
-    const int64_t optional = lfanew_ + 4 + kPeFileHeaderSize;
+    const int64_t optional = lfanew_ + kPeOptionalHeaderAt;
     const uint32_t optionalSize = info_.is64 ? kPeOptionalHeader64Size : kPeOptionalHeader32Size;
-    directoryAt_ = 4 + kPeFileHeaderSize + optionalSize;
-    directories_ = std::min(Le32(headers_ + directoryAt_ - 4), kDirectoryCount);
-    const auto sizeOfOptionalHeader = static_cast<int16_t>(Le16(headers_ + 4 + 16));
+    directoryAt_ = kPeOptionalHeaderAt + optionalSize;
+    // NumberOfRvaAndSizes ends the optional header.
+    directories_ = std::min(ReadLe32(headers_ + directoryAt_ - sizeof(uint32_t)), kDirectoryCount);
+    const auto sizeOfOptionalHeader =
+        static_cast<int16_t>(ReadLe16(headers_ + kPeSizeOfOptionalHeaderAt));
     tableStart_ = optional + sizeOfOptionalHeader;
 
     Fill(kPeDosHeader, 0, kPeDosHeaderSize);
     Fill(kPeDosStub, kPeDosHeaderSize, lfanew_);
-    Fill(kPeSignature, lfanew_, lfanew_ + 4);
-    Fill(kPeFileHeader, lfanew_ + 4, optional);
+    Fill(kPeSignature, lfanew_, lfanew_ + kPeSignatureSize);
+    Fill(kPeFileHeader, lfanew_ + kPeSignatureSize, optional);
     Fill(info_.is64 ? kPeOptionalHeader64 : kPeOptionalHeader32, optional, optional + optionalSize);
     Fill(kPeDataDirectory, optional + optionalSize,
          optional + optionalSize + directories_ * kPeDataDirectoryEntrySize,
@@ -184,8 +179,7 @@ bool PeLayout::Reading::ReadHeaders() {
 // ParsePeHeader kept the entries from the first that starts inside the file on; their names are
 // read again here and taken only when the entries read as ParsePeHeader saw them.
 void PeLayout::Reading::ReadSectionNames() {
-    const int64_t first =
-        tableStart_ >= 0 ? 0 : (-tableStart_ + kPeSectionHeaderSize - 1) / kPeSectionHeaderSize;
+    const int64_t first = PeFirstEntryInFile(tableStart_);
     std::vector<SectionName> names(info_.sections.size());
     uint8_t batch[kNameBatch * kPeSectionHeaderSize];
     for (size_t k = 0; k < names.size(); ++k) {
@@ -199,8 +193,9 @@ void PeLayout::Reading::ReadSectionNames() {
         }
         const uint8_t* entry = batch + inBatch * kPeSectionHeaderSize;
         const SectionEntry& kept = info_.sections[k];
-        if (Le32(entry + 12) != kept.virtualAddress || Le32(entry + 16) != kept.sizeOfRawData ||
-            Le32(entry + 20) != kept.pointerToRawData) {
+        if (ReadLe32(entry + kPeSectionVirtualAddressAt) != kept.virtualAddress ||
+            ReadLe32(entry + kPeSectionSizeOfRawDataAt) != kept.sizeOfRawData ||
+            ReadLe32(entry + kPeSectionPointerToRawDataAt) != kept.pointerToRawData) {
             return;
         }
         std::memcpy(names[k].text, entry, sizeof names[k].text);
@@ -209,14 +204,7 @@ void PeLayout::Reading::ReadSectionNames() {
             --names[k].size;
         }
     }
-    // The first section in table order wins where raw data overlaps, as in FileOffsetToRva.
-    SpanClaims claims;
-    for (uint32_t k = 0; k < info_.sections.size(); ++k) {
-        const uint32_t begin = info_.sections[k].pointerToRawData;
-        const uint32_t end = begin + info_.sections[k].sizeOfRawData;  // wraps: holds nothing
-        claims.Fill(begin, std::max(begin, end), k);
-    }
-    layout_.sections_ = claims.TakeSorted();
+    layout_.sections_ = info_.sectionMap;
     layout_.sectionNames_ = std::move(names);
 }
 
@@ -234,8 +222,9 @@ void PeLayout::Reading::ReadDebug() {
     }
     for (uint32_t k = 0; k < count; ++k) {
         const uint8_t* entry = entries + k * kPeDebugDirectorySize;
-        if (Le32(entry + 12) == kCodeViewType) {
-            PlaceCodeView(Le32(entry + 24), Le32(entry + 16));
+        if (ReadLe32(entry + kPeDebugTypeAt) == kCodeViewType) {
+            PlaceCodeView(ReadLe32(entry + kPeDebugPointerToRawDataAt),
+                          ReadLe32(entry + kPeDebugSizeOfDataAt));
         }
     }
 }
@@ -248,9 +237,9 @@ void PeLayout::Reading::PlaceCodeView(uint32_t offset, uint32_t size) {
         !source_.Read(offset, signature, sizeof signature)) {
         return;
     }
-    if (std::memcmp(signature, "RSDS", 4) == 0 && size >= 24) {
+    if (std::memcmp(signature, "RSDS", 4) == 0 && size >= kPeCodeViewRsdsSize) {
         TakeWhole(kPeCodeViewRsds, offset, uint64_t{offset} + size);
-    } else if (std::memcmp(signature, "NB10", 4) == 0 && size >= 16) {
+    } else if (std::memcmp(signature, "NB10", 4) == 0 && size >= kPeCodeViewNb10Size) {
         TakeWhole(kPeCodeViewNb10, offset, uint64_t{offset} + size);
     }
 }
@@ -288,7 +277,8 @@ void PeLayout::Reading::ReadResources() {
         if (!source_.Read(base + table.at, header, sizeof header)) {
             return;
         }
-        const uint32_t entries = Le16(header + 12) + Le16(header + 14);
+        const uint32_t entries = ReadLe16(header + kPeResourceNamedEntriesAt) +
+                                 ReadLe16(header + kPeResourceIdEntriesAt);
         const uint64_t length =
             kPeResourceTableHeaderSize + uint64_t{entries} * kPeResourceEntrySize;
         if (length > resources.size - table.at ||
@@ -306,7 +296,8 @@ void PeLayout::Reading::ReadResources() {
                     return;
                 }
             }
-            const uint32_t target = Le32(batch + (k % kEntryBatch) * kPeResourceEntrySize + 4);
+            const uint32_t target = ReadLe32(batch + (k % kEntryBatch) * kPeResourceEntrySize +
+                                             kPeResourceEntryTargetAt);
             if (target & kSubdirectoryBit) {
                 pending.push_back({target & ~kSubdirectoryBit, table.depth + 1});
             }
@@ -340,21 +331,6 @@ void PeLayout::Read(const PeImageInfo& info, uint64_t fileSize, const FileReader
     BuildNoise();
 }
 
-namespace {
-
-template <typename Spans>
-const PeSpan* SpanAt(const Spans& spans, uint64_t offset) {
-    const auto after =
-        std::upper_bound(spans.begin(), spans.end(), offset,
-                         [](uint64_t value, const PeSpan& span) { return value < span.begin; });
-    if (after == spans.begin() || offset >= std::prev(after)->end) {
-        return nullptr;
-    }
-    return &*std::prev(after);
-}
-
-}  // namespace
-
 PeName PeLayout::FieldAt(uint64_t offset) const {
     const PeSpan* span = SpanAt(fields_, offset);
     if (span == nullptr) {
@@ -372,11 +348,11 @@ PeName PeLayout::FieldAt(uint64_t offset) const {
 }
 
 PeName PeLayout::SectionAt(uint64_t offset) const {
-    const PeSpan* span = SpanAt(sections_, offset);
-    if (span == nullptr) {
+    const std::optional<uint32_t> index = sections_.AtOffset(offset);
+    if (!index) {
         return {};
     }
-    const SectionName& name = sectionNames_[span->owner];
+    const SectionName& name = sectionNames_[*index];
     PeName found;
     return found.Append({name.text, name.size});
 }

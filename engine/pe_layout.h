@@ -20,13 +20,6 @@ namespace tandrel {
 // outside the file or cannot be read.
 using FileReader = std::function<bool(uint64_t offset, void* out, size_t count)>;
 
-// [begin, end) of the file held by one owner (a structure placed, a section).
-struct PeSpan {
-    uint64_t begin;
-    uint64_t end;
-    uint32_t owner;
-};
-
 struct PeRange {
     uint64_t begin;
     uint64_t end;   // exclusive
@@ -77,7 +70,7 @@ class PeLayout {
     std::vector<Placed> placed_;
     std::vector<PeSpan> fields_;  // sorted, disjoint; owner: an index into placed_
     std::vector<SectionName> sectionNames_;
-    std::vector<PeSpan> sections_;  // sorted, disjoint; owner: an index into sectionNames_
+    SectionMap sections_;  // its indexes: sectionNames_
     std::vector<PeRange> noise_;
     std::vector<std::string> names_;
 };

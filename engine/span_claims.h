@@ -6,7 +6,7 @@
 #include <map>
 #include <vector>
 
-#include "engine/pe_layout.h"
+#include "engine/section_map.h"
 
 namespace tandrel {
 

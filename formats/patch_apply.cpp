@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <memory>
-#include <queue>
+#include <optional>
 #include <vector>
 
 #include "engine/pe_image.h"
@@ -121,41 +121,19 @@ PatchModule* ChooseModule(Patch& patch, std::string_view targetName, std::string
     return matches == 1 ? chosen : nullptr;
 }
 
-// Rewrites the RVAs as file offsets: the first section in table order whose raw data holds the
-// RVA, where the offset translates back to it. A sweep keeps the sections holding the current RVA
-// in a heap by table index, so thousands of sections cost O(log n) a record.
+// Rewrites the RVAs as file offsets: the first section in table order whose virtual range holds
+// the RVA for as many bytes as it has raw data, where the offset translates back to it.
 bool MapRvasToOffsets(const PeImageInfo& image, std::vector<ByteChange>& changes,
                       std::string& reason) {
-    struct Span {
-        uint64_t begin;
-        uint64_t end;
-        size_t index;
-    };
-    std::vector<Span> spans;
-    for (size_t k = 0; k < image.sections.size(); ++k) {
-        const SectionEntry& section = image.sections[k];
-        spans.push_back(
-            {section.virtualAddress, uint64_t{section.virtualAddress} + section.sizeOfRawData, k});
-    }
-    std::sort(spans.begin(), spans.end(),
-              [](const Span& a, const Span& b) { return a.begin < b.begin; });
-    auto later = [&](size_t a, size_t b) { return spans[a].index > spans[b].index; };
-    std::priority_queue<size_t, std::vector<size_t>, decltype(later)> holding(later);
-    size_t next = 0;
     for (ByteChange& change : changes) {
         const uint64_t rva = change.address;
-        while (next < spans.size() && spans[next].begin <= rva) {
-            holding.push(next++);
-        }
-        while (!holding.empty() && spans[holding.top()].end <= rva) {
-            holding.pop();
-        }
-        if (holding.empty()) {
+        const std::optional<uint32_t> index = image.sectionMap.AtRva(rva);
+        if (!index) {
             reason = "RVA " + AddressText(rva) + " (" + LineText(change) +
                      ") lies in no section's raw data";
             return false;
         }
-        const SectionEntry& section = image.sections[spans[holding.top()].index];
+        const SectionEntry& section = image.sections[*index];
         const uint64_t offset = section.pointerToRawData + (rva - section.virtualAddress);
         if (offset > UINT32_MAX || FileOffsetToRva(image, static_cast<uint32_t>(offset)) != rva) {
             reason = "RVA " + AddressText(rva) + " (" + LineText(change) +

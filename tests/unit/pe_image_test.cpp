@@ -60,5 +60,34 @@ TEST(ParsePeHeader, DecidesWhatCountsAsAnImage) {
     }
 }
 
+// Which section holds an offset or an RVA: the first in table order, a raw end that wraps at
+// 32 bits holds nothing, a virtual end past 4 GiB does not wrap.
+TEST(SectionMap, FindsTheFirstSectionInTableOrder) {
+    const std::vector<SectionEntry> sections = {
+        {0x1000, 0x200, 0x400},       // raw data [0x400, 0x600)
+        {0x2000, 0x400, 0x500},       // its raw data overlaps the first's
+        {0x1100, 0x100, 0xFFFFFF80},  // raw end wraps; virtual range inside the first's
+        {0x3000, 0, 0x900},           // no raw data
+        {0xFFFFFF00, 0x200, 0xA00},   // virtual end past 4 GiB
+    };
+    const SectionMap map(sections);
+    const struct {
+        uint64_t at;
+        int byOffset;  // -1: none
+        int byRva;
+    } cases[] = {
+        {0x3FF, -1, -1},     {0x400, 0, -1},       {0x5FF, 0, -1},        {0x600, 1, -1},
+        {0x8FF, 1, -1},      {0x900, -1, -1},      {0xBFF, 4, -1},        {0x10, -1, -1},
+        {0xFFFFFF90, -1, 4}, {0xFFF, -1, -1},      {0x1000, -1, 0},       {0x1150, -1, 0},
+        {0x1200, -1, -1},    {0x2000, -1, 1},      {0x23FF, -1, 1},       {0x2400, -1, -1},
+        {0x3000, -1, -1},    {0x1000000FF, -1, 4}, {0x100000100, -1, -1}, {0x100000A00, -1, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(static_cast<int>(map.AtOffset(c.at).value_or(-1)), c.byOffset)
+            << std::hex << c.at;
+        EXPECT_EQ(static_cast<int>(map.AtRva(c.at).value_or(-1)), c.byRva) << std::hex << c.at;
+    }
+}
+
 }  // namespace
 }  // namespace tandrel
