@@ -114,8 +114,11 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
         trouble.Set(path, kOverwrite);
         return false;
     }
+    // An empty file is left alone: ext4 starts writing back a file truncated to nothing when it
+    // is closed, which made the close of a large report wait for the disk.
     struct stat info;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        ::ftruncate(fd, 0) != 0) {
         trouble.Set(path, SystemReason(errno));
         ::close(fd);
         return false;
