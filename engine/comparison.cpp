@@ -115,7 +115,11 @@ bool ScanChunk(const ChunkPair& files, uint64_t base, RecordMaker& records) {
     for (const ChunkPair::Segment& segment : files.Segments()) {
         size_t i = FindMismatch(a, b, segment.begin, segment.end);
         while (i < segment.end) {
-            const size_t end = FindMatch(a, b, i + 1, segment.end);
+            // Most runs in a dense pair are one byte long: no call for those.
+            const size_t next = i + 1;
+            const size_t end = next < segment.end && a[next] == b[next]
+                                   ? next
+                                   : FindMatch(a, b, next, segment.end);
             if (!records.Run(base + i, a + i, b + i, end - i)) {
                 return false;
             }

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -133,6 +134,9 @@ bool OutputFile::OpenStream(intptr_t fd, Trouble& trouble) {
         ::close(static_cast<int>(fd));
         return false;
     }
+    // The report comes in large pieces: each goes out in one write(), not through stdio's
+    // small buffer first.
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
     return true;
 }
 
