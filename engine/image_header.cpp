@@ -24,6 +24,22 @@ int64_t Field(const uint8_t* bytes, int64_t at, int width, bool isSigned) {
     return isSigned ? static_cast<int32_t>(value) : static_cast<int64_t>(value);
 }
 
+// Whether the image signature's first two bytes ("PE") are at offset at, where it lies past
+// what has been read and inside the file; true when it lies in what was read (the parser looks).
+// A failed read says true, so that the reading proper meets the failure.
+bool SignatureAt(const InputFile& file, int64_t at, size_t bytesRead, uint64_t size) {
+    if (at + 2 <= static_cast<int64_t>(bytesRead)) {
+        return true;
+    }
+    if (static_cast<uint64_t>(at) >= size) {
+        return false;
+    }
+    uint8_t signature[2] = {0, 0};
+    size_t got = 0;
+    return !file.ReadAt(static_cast<uint64_t>(at), signature, sizeof signature, got) ||
+           (got == sizeof signature && signature[0] == 'P' && signature[1] == 'E');
+}
+
 }  // namespace
 
 bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t& bytesRead,
@@ -53,6 +69,11 @@ bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t
     }
     const int64_t lfanew = Field(buffer, 60, 4, true);
     if (lfanew > 0 && lfanew + kHeaderFieldsEnd <= static_cast<int64_t>(kChunkSize)) {
+        // Other files often hold a few megabytes' worth there (an ELF's section counts): look
+        // for the signature before reading all that way.
+        if (!SignatureAt(file, lfanew, bytesRead, size)) {
+            return false;
+        }
         if (!readTo(lfanew + kHeaderFieldsEnd)) {
             return false;
         }
