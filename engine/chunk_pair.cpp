@@ -55,7 +55,8 @@ void ScanWindows(void* context) {
 
 }  // namespace
 
-ChunkPair::ChunkPair() : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)} {
+ChunkPair::ChunkPair(ChunkBuffers* shared)
+    : chunks_(shared != nullptr ? shared->chunks : own_.emplace().chunks) {
     segments_.resize(kChunkSize / kPieceSize);
 }
 

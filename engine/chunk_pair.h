@@ -23,6 +23,13 @@ struct CompareRange {
     uint64_t limit = UINT64_MAX;
 };
 
+// The two chunk buffers of a comparison. A run over many pairs keeps one set for all of them, so
+// that it faults their pages in once rather than once a pair; what an earlier pair left in them
+// is never read (only bytes read or copied for the current chunk are).
+struct ChunkBuffers {
+    ChunkBuffer chunks[2] = {ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)};
+};
+
 // Each chunk is compared in 64 KiB pieces, in place in mapped windows (Linux) or in two staging
 // buffers that stay in the cache; only pieces that differ are copied to the chunk buffers, so
 // equal stretches cost one pass over the page cache.
@@ -33,7 +40,8 @@ class ChunkPair {
         size_t end;  // exclusive
     };
 
-    ChunkPair();
+    // With its own chunk buffers, or with shared ones that outlive it (null: its own).
+    explicit ChunkPair(ChunkBuffers* shared = nullptr);
 
     // Opens both files and takes their sizes; false, with the reason, when either cannot be
     // opened or a buffer cannot be had. Neither file is read past the size it had here, and a
@@ -61,7 +69,7 @@ class ChunkPair {
     uint64_t FileSize(int k) const { return sizes_[k]; }
     // Positions of file k inside the range: its size less the skip, at most the limit.
     uint64_t RangeLength(int k) const { return lengths_[k]; }
-    // The first file's chunk buffer, zero-filled and free for other use before the first chunk.
+    // The first file's chunk buffer, free for other use before the first chunk.
     uint8_t* FirstChunkBuffer() { return chunks_[0].Data(); }
     // The current chunk's bytes of each file; valid inside the segments only.
     const uint8_t* FirstChunkBytes() const { return chunks_[0].Data(); }
@@ -93,7 +101,8 @@ class ChunkPair {
     uint64_t lengths_[2] = {0, 0};
     uint64_t next_[2] = {0, 0};  // the file offset the next chunk starts at
     uint64_t left_[2] = {0, 0};  // not yet read of the range
-    ChunkBuffer chunks_[2];
+    std::optional<ChunkBuffers> own_;
+    ChunkBuffer* chunks_;                   // own_'s or the shared ones
     std::optional<ChunkBuffer> pieces_[2];  // only once the files are read rather than mapped
     size_t compareLength_ = 0;
     bool endedEarly_ = false;

@@ -165,14 +165,15 @@ bool HandTail(ChunkPair& files, const ComparisonFacts& facts, RecordSink& sink, 
 }  // namespace
 
 ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
-                               const ComparisonOptions& options, RecordSink& sink) {
+                               const ComparisonOptions& options, RecordSink& sink,
+                               ChunkBuffers* buffers) {
     ComparisonOutcome outcome;
     if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
         *secondPath == '\0') {
         outcome.trouble.Set("", "a file name is empty");
         return outcome;
     }
-    ChunkPair files;
+    ChunkPair files(buffers);
     if (!files.Open(firstPath, secondPath, options.range, outcome.trouble)) {
         return outcome;
     }

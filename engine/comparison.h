@@ -50,8 +50,9 @@ struct ComparisonOutcome {
 
 // Compares the two files and hands the facts, the records and the summary to sink. Both inputs
 // are opened and their first chunk read before the sink is begun, so a run that fails there
-// writes nothing.
+// writes nothing. buffers, when given, are the chunk buffers to use (a run over many pairs).
 ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
-                               const ComparisonOptions& options, RecordSink& sink);
+                               const ComparisonOptions& options, RecordSink& sink,
+                               ChunkBuffers* buffers = nullptr);
 
 }  // namespace tandrel
