@@ -49,17 +49,18 @@ char* report_digits::FormatLongDecimal(char* out, uint64_t value) {
     return out + count;
 }
 
-bool ReportText::AppendHex(uint64_t value, bool lower) {
+bool ReportText::AppendHexInParts(uint64_t value, bool lower) {
     char digits[16];
     return Append(digits, static_cast<size_t>(FormatHex(digits, value, lower) - digits));
 }
 
-bool ReportText::AppendDecimal(uint64_t value) {
+bool ReportText::AppendDecimalInParts(uint64_t value) {
     char digits[20];
     return Append(digits, static_cast<size_t>(FormatDecimal(digits, value) - digits));
 }
 
-bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower) {
+bool ReportText::AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool separated,
+                                       bool lower) {
     const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
     const size_t width = separated ? 3 : 2;
     while (count > 0) {

@@ -105,11 +105,32 @@ class ReportText {
         return Append(literal, N - 1);
     }
     bool AppendText(const char* text) { return Append(text, std::strlen(text)); }
-    // Hexadecimal with no leading zeros ("%X", "%I64X"), lower case when asked.
-    bool AppendHex(uint64_t value, bool lower = false);
-    bool AppendDecimal(uint64_t value);
+    // Hexadecimal with no leading zeros ("%X", "%I64X"), lower case when asked. Each of these
+    // three writes in place when the room is there: JSON Lines makes its records of them.
+    bool AppendHex(uint64_t value, bool lower = false) {
+        if (capacity_ - length_ >= 16) {
+            length_ = static_cast<size_t>(FormatHex(buffer_ + length_, value, lower) - buffer_);
+            return !full_;
+        }
+        return AppendHexInParts(value, lower);
+    }
+    bool AppendDecimal(uint64_t value) {
+        if (capacity_ - length_ >= 20) {
+            length_ = static_cast<size_t>(FormatDecimal(buffer_ + length_, value) - buffer_);
+            return !full_;
+        }
+        return AppendDecimalInParts(value);
+    }
     // Each byte as two hex digits, high nibble first, then a space when separated.
-    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower = false);
+    bool AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower = false) {
+        // The last byte's text may write one character past it when unseparated.
+        if (count < capacity_ && 3 * count + 1 <= capacity_ - length_) {
+            length_ = static_cast<size_t>(
+                FormatHexBytes(buffer_ + length_, bytes, count, separated, lower) - buffer_);
+            return true;
+        }
+        return AppendHexBytesInParts(bytes, count, separated, lower);
+    }
 
     // Room for count more characters at the end of the text, written out first when a streamed
     // text lacks it; null when a bounded text lacks it or a write has failed. What is written
@@ -138,6 +159,9 @@ class ReportText {
     // Makes room for at least one more character; false when a bounded text is full.
     bool MakeRoom();
     bool AppendInParts(const char* text, size_t count);
+    bool AppendHexInParts(uint64_t value, bool lower);
+    bool AppendDecimalInParts(uint64_t value);
+    bool AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool separated, bool lower);
     char* ReserveAfterFlush(size_t count);
 
     char* buffer_;

@@ -29,9 +29,7 @@ uint8_t* MapAligned(size_t size) {
     if (lead > 0) {
         ::munmap(start, lead);
     }
-    if (kHugePage - lead > 0) {
-        ::munmap(start + lead + size, kHugePage - lead);
-    }
+    ::munmap(start + lead + size, kHugePage - lead);
     uint8_t* const data = start + lead;
     ::madvise(data + kHugePage, size - kHugePage, MADV_HUGEPAGE);
     return data;
