@@ -23,11 +23,13 @@ struct CompareRange {
     uint64_t limit = UINT64_MAX;
 };
 
-// The two chunk buffers of a comparison. A run over many pairs keeps one set for all of them, so
-// that it faults their pages in once rather than once a pair; what an earlier pair left in them
-// is never read (only bytes read or copied for the current chunk are).
-struct ChunkBuffers {
+// What a run over many pairs keeps from pair to pair: the two chunk buffers, so that their pages
+// are faulted in once rather than once a pair (what an earlier pair left in them is never read:
+// only bytes read or copied for the current chunk are), and the two input files, whose change
+// watch is made once rather than torn down after each freshly written file.
+struct ComparisonScratch {
     ChunkBuffer chunks[2] = {ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)};
+    InputFile files[2];
 };
 
 // Each chunk is compared in 64 KiB pieces, in place in mapped windows (Linux) or in two staging
@@ -40,8 +42,12 @@ class ChunkPair {
         size_t end;  // exclusive
     };
 
-    // With its own chunk buffers, or with shared ones that outlive it (null: its own).
-    explicit ChunkPair(ChunkBuffers* shared = nullptr);
+    // With its own buffers and files, or with shared ones that outlive it (null: its own). The
+    // files are closed when it ends.
+    explicit ChunkPair(ComparisonScratch* shared = nullptr);
+    ChunkPair(const ChunkPair&) = delete;
+    ChunkPair& operator=(const ChunkPair&) = delete;
+    ~ChunkPair();
 
     // Opens both files and takes their sizes; false, with the reason, when either cannot be
     // opened or a buffer cannot be had. Neither file is read past the size it had here, and a
@@ -95,14 +101,14 @@ class ChunkPair {
     // window, or changed; -1 when both are as they were.
     int ChangedFile() const;
 
-    InputFile files_[2];
     const char* paths_[2] = {"", ""};
     uint64_t sizes_[2] = {0, 0};
     uint64_t lengths_[2] = {0, 0};
     uint64_t next_[2] = {0, 0};  // the file offset the next chunk starts at
     uint64_t left_[2] = {0, 0};  // not yet read of the range
-    std::optional<ChunkBuffers> own_;
+    std::optional<ComparisonScratch> own_;
     ChunkBuffer* chunks_;                   // own_'s or the shared ones
+    InputFile* files_;                      // the same
     std::optional<ChunkBuffer> pieces_[2];  // only once the files are read rather than mapped
     size_t compareLength_ = 0;
     bool endedEarly_ = false;

@@ -166,14 +166,14 @@ bool HandTail(ChunkPair& files, const ComparisonFacts& facts, RecordSink& sink, 
 
 ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
                                const ComparisonOptions& options, RecordSink& sink,
-                               ChunkBuffers* buffers) {
+                               ComparisonScratch* scratch) {
     ComparisonOutcome outcome;
     if (firstPath == nullptr || *firstPath == '\0' || secondPath == nullptr ||
         *secondPath == '\0') {
         outcome.trouble.Set("", "a file name is empty");
         return outcome;
     }
-    ChunkPair files(buffers);
+    ChunkPair files(scratch);
     if (!files.Open(firstPath, secondPath, options.range, outcome.trouble)) {
         return outcome;
     }

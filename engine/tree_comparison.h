@@ -52,7 +52,7 @@ class TreeComparison {
     uint64_t pairsDone_ = 0;
     uint64_t bytesDone_ = 0;
     Trouble fault_;
-    std::optional<ChunkBuffers> buffers_;  // every pair's, taken at the first
+    std::optional<ComparisonScratch> scratch_;  // every pair's, made at the first
 };
 
 }  // namespace tandrel

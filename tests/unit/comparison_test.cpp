@@ -122,7 +122,7 @@ TEST_F(ComparisonTest, SharedChunkBuffersLeaveNothingToTheNextPair) {
         {Bytes(200000, 1), With(Bytes(230000, 1), 150000, 150010, 0xFF)},
         {noise, inverse},
     };
-    ChunkBuffers buffers;
+    ComparisonScratch scratch;
     int k = 0;
     for (const auto& [first, second] : cases) {
         const std::string a = dir_.Write("a" + std::to_string(k) + ".bin", first);
@@ -130,7 +130,7 @@ TEST_F(ComparisonTest, SharedChunkBuffersLeaveNothingToTheNextPair) {
         ReportOutput output = ReportOutput::ToFile(dir_.File("shared.txt"), false);
         TextReportSink format(output, {});
         OpeningSink sink(output, format);
-        ComparisonOutcome outcome = CompareFiles(a.c_str(), b.c_str(), {}, sink, &buffers);
+        ComparisonOutcome outcome = CompareFiles(a.c_str(), b.c_str(), {}, sink, &scratch);
         ASSERT_TRUE(outcome.done && output.Close(outcome.trouble)) << k;
         PeImageInfo image;
         const bool isPe =
