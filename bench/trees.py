@@ -4,7 +4,9 @@
 Cases:
   small tree   the 1,000 small pairs of compare_with_cmp.py (1 KiB to 1 MiB, 1 to 5 short runs
                each) as two folders, compared by one tandrel run, against a loop of 1,000
-               cmp -l processes, one a pair (target: at most 0.10 of the loop's time)
+               cmp -l processes, one a pair (target: at most 0.10 of the loop's time); and the
+               same with every file's times set just before the run, as in a tree written a
+               moment ago (such files are watched for changes: same target)
   library      an identical tree: a copy of a real library folder (about 300 MB, links kept)
                and a copy of that copy, tandrel against diff -rq --no-dereference (diff -r
                would follow the links, which tandrel never does) (target: at most 1.1)
@@ -62,8 +64,19 @@ def small_tree_case(args, d, failures):
             execute([CMP, "-l", a, b], 1, listing)
         return time.perf_counter() - start
 
+    def fresh_run():
+        # A tree written a moment ago, as a build output is: its files are watched for changes
+        # their times may not show.
+        for folder in (first, second):
+            for name in os.listdir(folder):
+                os.utime(os.path.join(folder, name))
+        return run_folder([args.tandrel, first, second, report], report, 0)
+
+    # Linked just now: settled for a second first, as a release folder is.
+    time.sleep(1.5)
     times = alternate(args.runs, {
         "tandrel": lambda: run_folder([args.tandrel, first, second, report], report, 0),
+        "tandrel, files just written": fresh_run,
         "cmp -l loop": cmp_loop,
     })
     text = open(report, "rb").read()
@@ -71,11 +84,13 @@ def small_tree_case(args, d, failures):
                  for n in [n.split(b"\n", 1)[0]])
     if listed != differing:
         sys.exit(f"small tree: {differing} bytes differ, tandrel listed {listed}")
-    t, c = (statistics.median(times[name]) for name in ("tandrel", "cmp -l loop"))
+    t, fresh, c = (statistics.median(times[name])
+                   for name in ("tandrel", "tandrel, files just written", "cmp -l loop"))
     print(f"{len(pairs)} small pairs as two folders (min / median / max): " +
           ", ".join(f"{name} {spread(walls)} s" for name, walls in times.items()))
-    print(f"  tandrel / cmp -l loop {t / c:.3f} (target <= 0.10)")
-    if t / c > 0.10:
+    print(f"  tandrel / cmp -l loop {t / c:.3f} (target <= 0.10), files just written "
+          f"{fresh / c:.3f} (target <= 0.10)")
+    if t / c > 0.10 or fresh / c > 0.10:
         failures.append("small tree")
 
 
