@@ -3,6 +3,10 @@
 #include <bit>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace tandrel {
 namespace {
 
@@ -28,10 +32,46 @@ size_t LowestZeroByte(uint64_t word) {
     return static_cast<size_t>(std::countr_zero(flags)) / 8;
 }
 
-// Compares at most words whole words from i on: true with i at the first differing byte, or
-// false with i past the equal words.
-bool MismatchInWords(const uint8_t* a, const uint8_t* b, size_t& i, size_t end, size_t words) {
-    for (; words > 0 && end - i >= 8; --words, i += 8) {
+#if defined(__SSE2__)
+constexpr size_t kStep = 16;
+
+// One bit per byte of the 16 from i on, set where a and b are equal.
+unsigned EqualBits(const uint8_t* a, const uint8_t* b, size_t i) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + i));
+    const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + i));
+    return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(x, y)));
+}
+
+// Compares at most steps whole vectors from i on: true with i at the first differing byte, or
+// false with i past the equal vectors.
+bool MismatchInSteps(const uint8_t* a, const uint8_t* b, size_t& i, size_t end, size_t steps) {
+    for (; steps > 0 && end - i >= kStep; --steps, i += kStep) {
+        const unsigned equal = EqualBits(a, b, i);
+        if (equal != 0xFFFF) {
+            i += static_cast<size_t>(std::countr_zero(~equal));
+            return true;
+        }
+    }
+    return false;
+}
+#else
+constexpr size_t kStep = 8;
+
+bool MismatchInSteps(const uint8_t* a, const uint8_t* b, size_t& i, size_t end, size_t steps) {
+    for (; steps > 0 && end - i >= kStep; --steps, i += kStep) {
+        const uint64_t diff = Load(a + i) ^ Load(b + i);
+        if (diff != 0) {
+            i += static_cast<size_t>(std::countr_zero(diff)) / 8;
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
+// The same a word at a time, for what is left after the vectors.
+bool MismatchInWords(const uint8_t* a, const uint8_t* b, size_t& i, size_t end) {
+    for (; end - i >= 8; i += 8) {
         const uint64_t diff = Load(a + i) ^ Load(b + i);
         if (diff != 0) {
             i += static_cast<size_t>(std::countr_zero(diff)) / 8;
@@ -45,14 +85,14 @@ bool MismatchInWords(const uint8_t* a, const uint8_t* b, size_t& i, size_t end, 
 
 size_t FindMismatch(const uint8_t* a, const uint8_t* b, size_t from, size_t end) {
     size_t i = from;
-    // Differences often lie close together: a few words first, before a block's call.
-    if (MismatchInWords(a, b, i, end, 8)) {
+    // Differences often lie close together: 64 bytes first, before a block's call.
+    if (MismatchInSteps(a, b, i, end, 64 / kStep)) {
         return i;
     }
     while (end - i >= kBlock && std::memcmp(a + i, b + i, kBlock) == 0) {
         i += kBlock;
     }
-    if (MismatchInWords(a, b, i, end, kBlock / 8)) {
+    if (MismatchInSteps(a, b, i, end, kBlock / kStep) || MismatchInWords(a, b, i, end)) {
         return i;
     }
     while (i < end && a[i] == b[i]) {
@@ -63,6 +103,13 @@ size_t FindMismatch(const uint8_t* a, const uint8_t* b, size_t from, size_t end)
 
 size_t FindMatch(const uint8_t* a, const uint8_t* b, size_t from, size_t end) {
     size_t i = from;
+#if defined(__SSE2__)
+    for (; end - i >= kStep; i += kStep) {
+        if (const unsigned equal = EqualBits(a, b, i); equal != 0) {
+            return i + static_cast<size_t>(std::countr_zero(equal));
+        }
+    }
+#endif
     while (end - i >= 8) {
         const uint64_t diff = Load(a + i) ^ Load(b + i);
         if (((diff - kLowBits) & ~diff & kHighBits) != 0) {

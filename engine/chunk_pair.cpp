@@ -55,8 +55,17 @@ void ScanWindows(void* context) {
 
 }  // namespace
 
-ChunkPair::ChunkPair() : chunks_{ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)} {
+ChunkPair::ChunkPair(ComparisonScratch* shared)
+    : chunks_(shared != nullptr ? shared->chunks : own_.emplace().chunks),
+      files_(shared != nullptr ? shared->files : own_->files) {
     segments_.resize(kChunkSize / kPieceSize);
+}
+
+ChunkPair::~ChunkPair() {
+    windows_[0].Unmap();
+    windows_[1].Unmap();
+    files_[0].Close();
+    files_[1].Close();
 }
 
 bool ChunkPair::Open(const char* firstPath, const char* secondPath, const CompareRange& range,

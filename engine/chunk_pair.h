@@ -23,6 +23,15 @@ struct CompareRange {
     uint64_t limit = UINT64_MAX;
 };
 
+// What a run over many pairs keeps from pair to pair: the two chunk buffers, so that their pages
+// are faulted in once rather than once a pair (what an earlier pair left in them is never read:
+// only bytes read or copied for the current chunk are), and the two input files, whose change
+// watch is made once rather than torn down after each freshly written file.
+struct ComparisonScratch {
+    ChunkBuffer chunks[2] = {ChunkBuffer(kChunkSize), ChunkBuffer(kChunkSize)};
+    InputFile files[2];
+};
+
 // Each chunk is compared in 64 KiB pieces, in place in mapped windows (Linux) or in two staging
 // buffers that stay in the cache; only pieces that differ are copied to the chunk buffers, so
 // equal stretches cost one pass over the page cache.
@@ -33,7 +42,12 @@ class ChunkPair {
         size_t end;  // exclusive
     };
 
-    ChunkPair();
+    // With its own buffers and files, or with shared ones that outlive it (null: its own). The
+    // files are closed when it ends.
+    explicit ChunkPair(ComparisonScratch* shared = nullptr);
+    ChunkPair(const ChunkPair&) = delete;
+    ChunkPair& operator=(const ChunkPair&) = delete;
+    ~ChunkPair();
 
     // Opens both files and takes their sizes; false, with the reason, when either cannot be
     // opened or a buffer cannot be had. Neither file is read past the size it had here, and a
@@ -61,7 +75,7 @@ class ChunkPair {
     uint64_t FileSize(int k) const { return sizes_[k]; }
     // Positions of file k inside the range: its size less the skip, at most the limit.
     uint64_t RangeLength(int k) const { return lengths_[k]; }
-    // The first file's chunk buffer, zero-filled and free for other use before the first chunk.
+    // The first file's chunk buffer, free for other use before the first chunk.
     uint8_t* FirstChunkBuffer() { return chunks_[0].Data(); }
     // The current chunk's bytes of each file; valid inside the segments only.
     const uint8_t* FirstChunkBytes() const { return chunks_[0].Data(); }
@@ -87,13 +101,14 @@ class ChunkPair {
     // window, or changed; -1 when both are as they were.
     int ChangedFile() const;
 
-    InputFile files_[2];
     const char* paths_[2] = {"", ""};
     uint64_t sizes_[2] = {0, 0};
     uint64_t lengths_[2] = {0, 0};
     uint64_t next_[2] = {0, 0};  // the file offset the next chunk starts at
     uint64_t left_[2] = {0, 0};  // not yet read of the range
-    ChunkBuffer chunks_[2];
+    std::optional<ComparisonScratch> own_;
+    ChunkBuffer* chunks_;                   // own_'s or the shared ones
+    InputFile* files_;                      // the same
     std::optional<ChunkBuffer> pieces_[2];  // only once the files are read rather than mapped
     size_t compareLength_ = 0;
     bool endedEarly_ = false;

@@ -55,8 +55,9 @@ struct ComparisonOutcome {
 
 // Compares the two files and hands the facts, the records and the summary to sink. Both inputs
 // are opened and their first chunk read before the sink is begun, so a run that fails there
-// writes nothing.
+// writes nothing. scratch, when given, is what a run over many pairs keeps from pair to pair.
 ComparisonOutcome CompareFiles(const char* firstPath, const char* secondPath,
-                               const ComparisonOptions& options, RecordSink& sink);
+                               const ComparisonOptions& options, RecordSink& sink,
+                               ComparisonScratch* scratch = nullptr);
 
 }  // namespace tandrel

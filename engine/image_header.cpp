@@ -12,6 +12,22 @@ namespace {
 // table behind it.
 constexpr size_t kFirstRead = 4096;
 
+// Whether the image signature's first two bytes ("PE") are at offset at, where it lies past
+// what has been read and inside the file; true when it lies in what was read (the parser looks).
+// A failed read says true, so that the reading proper meets the failure.
+bool SignatureAt(const InputFile& file, int64_t at, size_t bytesRead, uint64_t size) {
+    if (at + 2 <= static_cast<int64_t>(bytesRead)) {
+        return true;
+    }
+    if (static_cast<uint64_t>(at) >= size) {
+        return false;
+    }
+    uint8_t signature[2] = {0, 0};
+    size_t got = 0;
+    return !file.ReadAt(static_cast<uint64_t>(at), signature, sizeof signature, got) ||
+           (got == sizeof signature && signature[0] == 'P' && signature[1] == 'E');
+}
+
 }  // namespace
 
 bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t& bytesRead,
@@ -47,7 +63,16 @@ bool ReadImageHeader(InputFile& file, uint8_t* buffer, PeImageInfo& info, size_t
         std::memset(out + filled, 0, count - filled);
         return true;
     };
-    return readTo(kFirstRead) && ParsePeHeader(info, read, size, kChunkSize);
+    if (!readTo(kFirstRead)) {
+        return false;
+    }
+    // Other files often hold a few megabytes' worth where e_lfanew would be (an ELF's section
+    // counts): look for the signature before reading all that way.
+    const auto lfanew = static_cast<int32_t>(ReadLe32(buffer + kPeLfanewAt));
+    if (lfanew > 0 && !SignatureAt(file, lfanew, bytesRead, size)) {
+        return false;
+    }
+    return ParsePeHeader(info, read, size, kChunkSize);
 }
 
 }  // namespace tandrel

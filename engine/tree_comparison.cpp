@@ -24,7 +24,11 @@ bool TreeComparison::ComparePair(const std::string& first, const std::string& se
     if (!Going()) {
         return false;
     }
-    const ComparisonOutcome outcome = CompareFiles(first.c_str(), second.c_str(), options_, pairs_);
+    if (!scratch_.has_value()) {
+        scratch_.emplace();
+    }
+    const ComparisonOutcome outcome =
+        CompareFiles(first.c_str(), second.c_str(), options_, pairs_, &*scratch_);
     ++totals_.pairs;
     ++pairsDone_;
     bytesDone_ += outcome.compared;

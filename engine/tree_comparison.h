@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/comparison.h"
@@ -51,6 +52,7 @@ class TreeComparison {
     uint64_t pairsDone_ = 0;
     uint64_t bytesDone_ = 0;
     Trouble fault_;
+    std::optional<ComparisonScratch> scratch_;  // every pair's, made at the first
 };
 
 }  // namespace tandrel

@@ -8,23 +8,8 @@
 namespace tandrel {
 namespace {
 
-// 0 to 9 give '0' to '9', 10 to 15 give 'A' to 'F' (or 'a' to 'f').
-constexpr char HexDigit(unsigned value, bool lower = false) {
-    return static_cast<char>(value < 10 ? '0' + value : (lower ? 'a' : 'A') + (value - 10));
-}
-
-// Two digits per byte value, so a byte is formatted with one table load.
-constexpr std::array<char, 512> MakeHexPairs(bool lower) {
-    std::array<char, 512> pairs{};
-    for (unsigned value = 0; value < 256; ++value) {
-        pairs[value * 2] = HexDigit(value >> 4, lower);
-        pairs[value * 2 + 1] = HexDigit(value & 15, lower);
-    }
-    return pairs;
-}
-
-constexpr std::array<char, 512> kHexPairs = MakeHexPairs(false);
-constexpr std::array<char, 512> kLowerHexPairs = MakeHexPairs(true);
+using report_digits::kHexPairs;
+using report_digits::kLowerHexPairs;
 
 }  // namespace
 
@@ -53,27 +38,7 @@ bool ReportText::AppendInParts(const char* text, size_t count) {
     return !full_;
 }
 
-char* FormatHex(char* out, uint64_t value, bool lower) {
-    // The digits a value needs from its highest set bit, then two at a time from the end.
-    const auto digits = static_cast<size_t>((67 - std::countl_zero(value | 1)) / 4);
-    const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
-    char* const end = out + digits;
-    char* at = end;
-    for (; at - out >= 2; value >>= 8) {
-        at -= 2;
-        std::memcpy(at, &pairs[(value & 0xFF) * 2], 2);
-    }
-    if (at > out) {
-        *out = pairs[(value & 0xF) * 2 + 1];
-    }
-    return end;
-}
-
-char* FormatDecimal(char* out, uint64_t value) {
-    if (value < 10) {
-        *out = static_cast<char>('0' + value);  // most runs are short
-        return out + 1;
-    }
+char* report_digits::FormatLongDecimal(char* out, uint64_t value) {
     char digits[20];
     size_t count = 0;
     do {
@@ -84,28 +49,18 @@ char* FormatDecimal(char* out, uint64_t value) {
     return out + count;
 }
 
-char* FormatHexBytes(char* out, const uint8_t* bytes, size_t count, bool separated, bool lower) {
-    const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
-    const size_t width = separated ? 3 : 2;
-    for (size_t k = 0; k < count; ++k) {
-        std::memcpy(out, &pairs[bytes[k] * 2], 2);
-        out[2] = ' ';
-        out += width;
-    }
-    return out;
-}
-
-bool ReportText::AppendHex(uint64_t value, bool lower) {
+bool ReportText::AppendHexInParts(uint64_t value, bool lower) {
     char digits[16];
     return Append(digits, static_cast<size_t>(FormatHex(digits, value, lower) - digits));
 }
 
-bool ReportText::AppendDecimal(uint64_t value) {
+bool ReportText::AppendDecimalInParts(uint64_t value) {
     char digits[20];
     return Append(digits, static_cast<size_t>(FormatDecimal(digits, value) - digits));
 }
 
-bool ReportText::AppendHexBytes(const uint8_t* bytes, size_t count, bool separated, bool lower) {
+bool ReportText::AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool separated,
+                                       bool lower) {
     const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
     const size_t width = separated ? 3 : 2;
     while (count > 0) {

@@ -66,6 +66,27 @@ constexpr size_t kRecordFixedText = Length(kOffsetLabel) + Length(kRvaLabel) + L
                                     Length(kLengthLabel) + Length(kFirstBytesLabel) +
                                     Length(kSecondBytesLabel) + 9 * kLongestLineEnd + 60;
 
+template <size_t N>
+char* Put(char* out, const char (&text)[N]) {
+    std::memcpy(out, text, N - 1);
+    return out + N - 1;
+}
+
+// The usual record, straight into room reserved for it: with "\n" line ends and no image place
+// each label and the line ends around it are one constant, stored in a move or two.
+char* WriteNewlineRecord(char* out, const DiffRecord& record, bool separated) {
+    out = Put(out, "\nFile offset = ");
+    out = FormatHex(out, record.offset);
+    out = Put(out, "\nBytes Size (dec) = ");
+    out = FormatDecimal(out, record.length);
+    out = Put(out, "\nFirst file bytes: \n");
+    out = FormatHexBytes(out, record.first, record.length, separated);
+    out = Put(out, "\nSecond file bytes: \n");
+    out = FormatHexBytes(out, record.second, record.length, separated);
+    *out = '\n';
+    return out + 1;
+}
+
 // The part of the path after its last separator found at index 1 or later; the whole path when
 // there is none.
 const char* FileNameFromPath(const char* path) {
@@ -166,6 +187,11 @@ bool TextReportSink::Record(const DiffRecord& record) {
     // Each hex line may write one character past its end when unseparated.
     const size_t longest = kRecordFixedText + 2 * (3 * record.length + 1);
     if (char* room = text.Reserve(longest); room != nullptr) {
+        if (record.rva == 0 && lineEndLength_ == 1 && style_.lineEnd[0] == '\n') {
+            text.Commit(WriteNewlineRecord(room, record, style_.spaceSeparator));
+            return !record.codeAsked ||
+                   AppendCodeLines(text, record, {style_.lineEnd, lineEndLength_});
+        }
         DirectText direct(room);
         WriteRecord(direct, record);
         text.Commit(direct.End());

@@ -16,7 +16,7 @@ class InputFile {
     InputFile() = default;
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
-    ~InputFile() { Close(); }
+    ~InputFile();
 
     // False when the file cannot be opened or sized: missing, no permission, a directory, or
     // (on Linux) anything but a regular file or a block device; trouble says which. Never waits
@@ -47,9 +47,12 @@ class InputFile {
     static constexpr intptr_t kNoHandle = -1;
     intptr_t handle_ = kNoHandle;  // a file descriptor, or a Win32 HANDLE
     uint64_t size_ = 0;
-    // Linux: the inotify descriptor watching the file (-1: none), the modification and change
-    // times at opening (seconds, nanoseconds), and whether a change was seen.
+    // Linux: the inotify descriptor (-1: none), kept from file to file once made, since each
+    // one's teardown waits for the kernel (some milliseconds); the watch on the file open now
+    // (-1: none); the modification and change times at opening (seconds, nanoseconds), and
+    // whether a change was seen.
     int watch_ = -1;
+    int watched_ = -1;
     std::array<int64_t, 4> times_ = {};
     mutable bool changed_ = false;  // once seen, it holds
 };

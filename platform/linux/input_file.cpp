@@ -45,30 +45,36 @@ constexpr char kNotAFile[] = "not a regular file or block device with a size its
 // attributes, links and renames.
 constexpr uint32_t kChangeEvents = IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF;
 
-// A non-blocking inotify descriptor that gets an event for each change to the open file fd, or
-// -1 when none can be had (the per-user limits on instances and watches). /proc/self/fd/N names
-// the opened file itself, whatever its path names by now. Without /proc the path is watched,
-// and moved tells that it no longer named the opened file once the watch was set.
-int WatchOpenFile(int fd, const char* path, bool& moved) {
-    const int watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+// Watches the open file fd through watch, a non-blocking inotify descriptor made here when it is
+// -1, so that it gets an event for each change to the file; returns the watch, or -1 when none
+// can be had (the per-user limits on instances and watches). What an earlier file's watch left
+// in the queue is read away first, so every event from here on is this file's. /proc/self/fd/N
+// names the opened file itself, whatever its path names by now. Without /proc the path is
+// watched, and moved tells that it no longer named the opened file once the watch was set.
+int WatchOpenFile(int& watch, int fd, const char* path, bool& moved) {
     if (watch < 0) {
-        return -1;
+        watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watch < 0) {
+            return -1;
+        }
+    }
+    alignas(inotify_event) char events[4096];
+    while (::read(watch, events, sizeof(events)) > 0) {
     }
     char self[32] = "/proc/self/fd/";
     constexpr size_t kPrefix = sizeof("/proc/self/fd/") - 1;
     *std::to_chars(self + kPrefix, self + sizeof(self) - 1, fd).ptr = '\0';
-    if (::inotify_add_watch(watch, self, kChangeEvents) >= 0) {
-        return watch;
+    if (const int watched = ::inotify_add_watch(watch, self, kChangeEvents); watched >= 0) {
+        return watched;
     }
-    if (::inotify_add_watch(watch, path, kChangeEvents) >= 0) {
+    const int watched = ::inotify_add_watch(watch, path, kChangeEvents);
+    if (watched >= 0) {
         struct stat opened;
         struct stat named;
         moved = ::fstat(fd, &opened) != 0 || ::stat(path, &named) != 0 ||
                 opened.st_dev != named.st_dev || opened.st_ino != named.st_ino;
-        return watch;
     }
-    ::close(watch);
-    return -1;
+    return watched;
 }
 
 // Whether a change could leave the file's size and times as they are. A change sets its status-
@@ -129,7 +135,7 @@ bool InputFile::Open(const char* path, Trouble& trouble) {
     // A file whose times cannot tell every change is watched, then sized again, so that no
     // change falls unseen between the two.
     if (NeedsWatch(fd, info)) {
-        watch_ = WatchOpenFile(fd, path, changed_);
+        watched_ = WatchOpenFile(watch_, fd, path, changed_);
         if (::fstat(fd, &info) != 0 || !SizeOf(fd, info, size_)) {
             trouble.Set(path, kNotAFile);
             Close();
@@ -141,14 +147,21 @@ bool InputFile::Open(const char* path, Trouble& trouble) {
     return true;
 }
 
+InputFile::~InputFile() {
+    Close();
+    if (watch_ >= 0) {
+        ::close(watch_);
+    }
+}
+
 void InputFile::Close() {
     if (handle_ != kNoHandle) {
         ::close(static_cast<int>(handle_));
         handle_ = kNoHandle;
     }
-    if (watch_ >= 0) {
-        ::close(watch_);
-        watch_ = -1;
+    if (watched_ >= 0) {
+        ::inotify_rm_watch(watch_, watched_);
+        watched_ = -1;
     }
     size_ = 0;
     times_ = {};
@@ -190,7 +203,7 @@ bool InputFile::UnchangedSinceOpen() const {
     // Any event is a change, whatever it says; once one is seen, the queue is read no more.
     alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
     changed_ = changed_ || handle_ == kNoHandle ||
-               (watch_ >= 0 && (::read(watch_, events, sizeof(events)) >= 0 || errno != EAGAIN));
+               (watched_ >= 0 && (::read(watch_, events, sizeof(events)) >= 0 || errno != EAGAIN));
     struct stat info;
     uint64_t size = 0;
     changed_ = changed_ || ::fstat(static_cast<int>(handle_), &info) != 0 ||

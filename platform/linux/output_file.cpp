@@ -5,6 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace tandrel {
@@ -95,8 +98,11 @@ bool OutputFile::Open(const char* path, bool, bool asNewFile,
         trouble.Set(path, kOverwrite);
         return false;
     }
+    // An empty file is left alone: ext4 starts writing back a file truncated to nothing when it
+    // is closed, which made the close of a large report wait for the disk.
     struct stat info;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 &&
+        ::ftruncate(fd, 0) != 0) {
         trouble.Set(path, SystemReason(errno));
         ::close(fd);
         return false;
@@ -111,6 +117,9 @@ bool OutputFile::OpenStream(intptr_t fd, Trouble& trouble) {
         ::close(static_cast<int>(fd));
         return false;
     }
+    // The report comes in large pieces: each goes out in one write(), not through stdio's
+    // small buffer first.
+    std::setvbuf(stream_, nullptr, _IONBF, 0);
     return true;
 }
 

@@ -40,6 +40,10 @@ bool InputFile::Open(const char* path, Trouble& trouble) {
     return true;
 }
 
+InputFile::~InputFile() {
+    Close();
+}
+
 void InputFile::Close() {
     if (handle_ != kNoHandle) {
         ::CloseHandle(AsHandle(handle_));

@@ -54,6 +54,14 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
     const Bytes pe64 = PeBuilder{.magic = 0x20B, .imageBase = 0x7FF612340000}
                            .Section(0x1000, 0x200, 0x400)
                            .Build();
+    // Its signature 192 KiB in, well past the first 4 KiB read.
+    const Bytes far = PeBuilder{.lfanew = 0x30000}.Section(0x1000, 0x200, 0x400).Build();
+    // Not images: e_lfanew (an ELF's section counts) 1.9 MB in, with "PX" and "XE" there.
+    Bytes elf(2000000, 0x45);
+    elf[60] = 0x1E, elf[61] = 0, elf[62] = 0x1D, elf[63] = 0;
+    elf[0x1D001E] = 'P', elf[0x1D001F] = 'X';
+    Bytes elfE = elf;
+    elfE[0x1D001E] = 'X', elfE[0x1D001F] = 'E';
     const std::pair<Bytes, Bytes> cases[] = {
         {{}, {}},
         {Bytes(5000, 0x5A), Bytes(5000, 0x5A)},
@@ -68,6 +76,9 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
         {headers, With(headers, 0x3FF, 0x400, 0x30)},
         {overlaps, With(With(overlaps, 0x5FF, 0x601, 0), 0x6FF, 0x701, 1)},
         {overlaps, With(overlaps, 0x50, 0x51, 1)},
+        {far, With(far, 0x410, 0x412, 0xFF)},
+        {elf, With(elf, 0x410, 0x411, 0)},
+        {elfE, With(elfE, 0x410, 0x411, 0)},
         {pe64, With(pe64, 0x410, 0x411, 0)},
     };
     int images = 0;
@@ -86,9 +97,50 @@ TEST_F(ComparisonTest, RecordsAgreeWithTheByteByByteWalk) {
         images += isPe != nullptr;
         EXPECT_EQ(report, Lines(test::ReferenceReport(a, b, x, y, true, isPe))) << x.size();
     }
-    EXPECT_EQ(images, 5);
+    EXPECT_EQ(images, 6);
     // The section fields as the image declares them, whatever the reader made of them.
     EXPECT_NE(report.find(Lines({"RVA = 1010", "VA = 7FF612341010"})), std::string::npos);
+}
+
+// A run over many pairs shares one set of chunk buffers: what a pair leaves in them never shows in
+// the next pair's report. A pair differing throughout 16 MiB and more fills them first; then
+// an 80-byte image whose header fields lie past its end (read as zeros), an image, a pair of
+// unequal sizes equal in its first 64 KiB pieces (never copied), and the first pair again.
+TEST_F(ComparisonTest, SharedChunkBuffersLeaveNothingToTheNextPair) {
+    std::mt19937 random(7);
+    Bytes noise(kSixteenMiB + 100000);
+    std::generate(noise.begin(), noise.end(), [&random] { return uint8_t(random()); });
+    Bytes inverse = noise;
+    std::transform(inverse.begin(), inverse.end(), inverse.begin(),
+                   [](uint8_t b) { return uint8_t(~b); });
+    const Bytes tiny = PeBuilder{.lfanew = 64, .fileSize = 80}.Build();
+    const Bytes pe32 = PeBuilder{.fileSize = 0x800}.Section(0x1000, 0x200, 0x400).Build();
+    const std::pair<Bytes, Bytes> cases[] = {
+        {noise, inverse},
+        {tiny, With(tiny, 70, 72, 0xFF)},
+        {pe32, With(With(pe32, 0x3FF, 0x401, 0xFF), 0x7F0, 0x800, 0xFF)},
+        {Bytes(200000, 1), With(Bytes(230000, 1), 150000, 150010, 0xFF)},
+        {noise, inverse},
+    };
+    ComparisonScratch scratch;
+    int k = 0;
+    for (const auto& [first, second] : cases) {
+        const std::string a = dir_.Write("a" + std::to_string(k) + ".bin", first);
+        const std::string b = dir_.Write("b" + std::to_string(k++) + ".bin", second);
+        ReportOutput output = ReportOutput::ToFile(dir_.File("shared.txt"), false);
+        TextReportSink format(output, {});
+        OpeningSink sink(output, format);
+        ComparisonOutcome outcome = CompareFiles(a.c_str(), b.c_str(), {}, sink, &scratch);
+        ASSERT_TRUE(outcome.done && output.Close(outcome.trouble)) << k;
+        PeImageInfo image;
+        const bool isPe =
+            ParsePeHeader(image, {first.data(), first.size(), kSixteenMiB}, first.size());
+        EXPECT_EQ(isPe, k == 2 || k == 3) << k;
+        const std::string x(first.begin(), first.end()), y(second.begin(), second.end());
+        EXPECT_EQ(test::ReadFileText(dir_.File("shared.txt")),
+                  Lines(test::ReferenceReport(a, b, x, y, true, isPe ? &image : nullptr)))
+            << k;
+    }
 }
 
 #ifndef _WIN32

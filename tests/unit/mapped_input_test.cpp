@@ -4,13 +4,15 @@
 #include <gtest/gtest.h>
 
 #ifndef _WIN32
-#include <csignal>
 #include <chrono>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
 #include "engine/comparison.h"
+#include "platform/input_file.h"
 #include "platform/mapped_window.h"
 #include "tests/support/report_runner.h"
 
@@ -109,6 +111,31 @@ TEST(MappedInput, RefusedMappingsReadAndChangesVoidTheirChunk) {
             EXPECT_EQ(std::signal(SIGBUS, SIG_DFL), &EarlierBusHandler);
         }
     }
+}
+
+// A freshly written file is watched for changes its times may not show. One input file opened on
+// fresh file after fresh file (as a folder run does) keeps one watch descriptor: the earlier
+// files' changes, and the end of their watches, never count against the file open now; its own
+// changes do.
+TEST(MappedInput, AReopenedFileIsWatchedAloneWithNoEarlierEvents) {
+    test::TempDir dir;
+    const std::string files[3] = {dir.Write("1.bin", std::string(4096, 'a')),
+                                  dir.Write("2.bin", std::string(4096, 'b')),
+                                  dir.Write("3.bin", std::string(4096, 'c'))};
+    const auto touch = [](const std::string& path) {
+        std::ofstream(path, std::ios::binary | std::ios::in | std::ios::out) << 'x';
+    };
+    InputFile file;
+    Trouble trouble;
+    ASSERT_TRUE(file.Open(files[0].c_str(), trouble)) << trouble.reason;
+    touch(files[0]);  // its event stays queued: nothing has looked yet
+    for (int k = 1; k < 3; ++k) {
+        ASSERT_TRUE(file.Open(files[k].c_str(), trouble)) << trouble.reason;
+        touch(files[k - 1]);
+        EXPECT_TRUE(file.UnchangedSinceOpen()) << k;
+    }
+    touch(files[2]);
+    EXPECT_FALSE(file.UnchangedSinceOpen());
 }
 
 }  // namespace
