@@ -220,7 +220,7 @@ TEST(FileReplacement, SignalDuringAnExportLeavesNoNewFile) {
             }
             ++proven;
             EXPECT_TRUE(sent);
-            EXPECT_EQ(run.status, 128 + signal) << run.errors;
+            EXPECT_EQ(run.signal, signal) << run.errors;
             EXPECT_EQ(test::ReadFileText(dir.File("r.dif")), "an earlier export");
             EXPECT_FALSE(dir.HasNewFile());
         }
