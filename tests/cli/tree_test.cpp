@@ -3,7 +3,6 @@
 // a byte-by-byte count; the statuses; the progress line on a pseudo-terminal; Ctrl-C.
 #include <gtest/gtest.h>
 
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -305,53 +304,27 @@ TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
     EXPECT_EQ(Canonical(dir.File("r2")), expected);
 }
 
-// Runs the program on a pseudo-terminal as its standard error; what the terminal received.
-std::string OnTerminal(const std::vector<std::string>& arguments, const std::string& folder,
-                       int& status) {
-    int terminal = -1;
-    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        std::vector<const char*> argv{TANDREL_BINARY};
-        for (const std::string& argument : arguments) {
-            argv.push_back(argument.c_str());
-        }
-        argv.push_back(nullptr);
-        ::dup2(::open("/dev/null", O_WRONLY), 1);
-        if (::chdir(folder.c_str()) == 0) {
-            ::execv(TANDREL_BINARY, const_cast<char* const*>(argv.data()));
-        }
-        ::_exit(127);
-    }
-    std::string seen;
-    char piece[4096];
-    for (ssize_t got; (got = ::read(terminal, piece, sizeof piece)) > 0;) {
-        seen.append(piece, static_cast<size_t>(got));
-    }
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ::close(terminal);
-    return seen;
-}
-
 TEST(TreeRun, ProgressLineOnTheTerminalNeverInTheReport) {
     const test::TempDir dir;
     std::string bytes(48 << 20, '\0');
     dir.Write("a", bytes);
     bytes[40 << 20] = 1;
     dir.Write("b", bytes);
-    int status = -1;
-    const std::string shown =
-        OnTerminal({"--progress", "a", "b", "r"}, dir.Path().string(), status);
-    EXPECT_EQ(status, 0);
+    const auto shown = [&dir](std::vector<std::string> arguments) {
+        const test::ProgramRun run =
+            test::RunTandrel(dir.Path().string(), arguments, {.terminal = true});
+        EXPECT_EQ(run.status, 0);
+        return run.errors;
+    };
+    const std::string progress = shown({"--progress", "a", "b", "r"});
     // "48.0 MiB of 48.0 MiB, 100%", drawn over with "\r" and erased at the end.
-    EXPECT_NE(shown.find(" MiB of 48.0 MiB, "), std::string::npos) << shown;
-    EXPECT_NE(shown.find("%"), std::string::npos) << shown;
-    EXPECT_EQ(shown.back(), '\r') << shown;
+    EXPECT_NE(progress.find(" MiB of 48.0 MiB, "), std::string::npos) << progress;
+    EXPECT_NE(progress.find("%"), std::string::npos) << progress;
+    EXPECT_EQ(progress.back(), '\r') << progress;
     EXPECT_EQ(test::ReadFileText(dir.File("r")).find("MiB"), std::string::npos);
     // A run shorter than a second shows none by default, and --no-progress never.
-    EXPECT_EQ(OnTerminal({"a", "b", "r"}, dir.Path().string(), status), "");
-    EXPECT_EQ(OnTerminal({"--no-progress", "a", "b", "r"}, dir.Path().string(), status), "");
+    EXPECT_EQ(shown({"a", "b", "r"}), "");
+    EXPECT_EQ(shown({"--no-progress", "a", "b", "r"}), "");
 }
 
 TEST(TreeRun, InterruptEndsTheRunWithWholeLinesAndTheSignalsStatus) {
@@ -366,22 +339,15 @@ TEST(TreeRun, InterruptEndsTheRunWithWholeLinesAndTheSignalsStatus) {
     dir.Write("b", second);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            for (const int caught : {SIGINT, SIGTERM, SIGHUP}) {
-                std::signal(caught, SIG_DFL);  // as a shell starts it, whatever the runner set
-            }
-            const std::string report = dir.File("r");
-            ::execl(TANDREL_BINARY, TANDREL_BINARY, "--format=jsonl", dir.File("a").c_str(),
-                    dir.File("b").c_str(), report.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        ::kill(pid, signal);
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
-        ASSERT_TRUE(WIFSIGNALED(raw)) << raw;
-        EXPECT_EQ(WTERMSIG(raw), signal);
+        test::ProgramSetting interrupted;
+        interrupted.whileRunning = [signal](pid_t pid) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            ::kill(pid, signal);
+        };
+        EXPECT_EQ(
+            test::RunTandrel(dir.Path().string(), {"--format=jsonl", "a", "b", "r"}, interrupted)
+                .signal,
+            signal);
         const std::string report = test::ReadFileText(dir.File("r"));
         ASSERT_FALSE(report.empty());
         EXPECT_EQ(report.back(), '\n');
