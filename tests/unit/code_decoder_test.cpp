@@ -7,7 +7,6 @@
 #include <regex>
 #include <sstream>
 
-#include "app/options.h"
 #include "engine/comparison.h"
 #include "formats/json_lines.h"
 #include "formats/opening_sink.h"
@@ -179,23 +178,6 @@ TEST(CodeDecoder, SweepsSectionsLargerThanItsWindow) {
     EXPECT_EQ(last, 0x200u + 0x11FFEu);
     // The last whole instruction ends at 0x11FFD; the move after it is cut by the section's end.
     EXPECT_EQ(files.List(0, 0x200 + 0x11FFD, 1), "412FFD b8 (bad); ");
-}
-
-TEST(CodeListingReports, ComeWithTextAndJsonLinesOnly) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--instructions", "a", "b"}, "run"},
-        {{"--format=jsonl", "--instructions", "a", "b"}, "run"},
-        {{"--instructions", "--format=ips", "a", "b"},
-         "--instructions lists code in text and jsonl reports only"},
-        {{"--format=dif", "--instructions", "a", "b"},
-         "--instructions lists code in text and jsonl reports only"},
-        {{"--apply=p.dif", "--instructions", "a"}, "--apply takes only --revert besides it"},
-    };
-    for (const auto& [tokens, outcome] : cases) {
-        const Arguments arguments = ParseArguments(tokens, false);
-        EXPECT_EQ(arguments.action == Action::kRun ? "run" : arguments.error, outcome);
-        EXPECT_TRUE(arguments.action != Action::kRun || arguments.options.instructions);
-    }
 }
 
 TEST(CodeListingReports, SayNoneForASideOutsideCode) {
