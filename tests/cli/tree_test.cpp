@@ -7,10 +7,8 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <set>
 #include <thread>
 
