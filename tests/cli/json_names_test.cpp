@@ -2,9 +2,7 @@
 // would: every name finds its file again, whatever bytes it holds.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
+#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -3,15 +3,12 @@
 // a byte-by-byte count; the statuses; the progress line on a pseudo-terminal; Ctrl-C.
 #include <gtest/gtest.h>
 
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <filesystem>
-#include <random>
 #include <set>
 #include <thread>
 
@@ -136,30 +133,23 @@ void ReferenceWalk(const std::string& a, const std::string& b, std::string& line
     }
 }
 
-// A tree entry: a file with its bytes, a folder, a link with its target, or a FIFO.
-struct Node {
-    char kind;  // 'f', 'd', 'l', 'p'
-    std::string path;
-    std::string data;
-};
-
-void Build(const test::TempDir& dir, const std::vector<Node>& nodes) {
+// Each node "KIND PATH[ DATA]": f a file with its bytes, d a folder, l a link to DATA, p a FIFO.
+void Build(const test::TempDir& dir, const std::vector<std::string>& nodes) {
     fs::create_directories(dir.File("A"));
     fs::create_directories(dir.File("B"));
-    for (const Node& node : nodes) {
-        fs::create_directories(fs::path(dir.File(node.path)).parent_path());
-        switch (node.kind) {
-            case 'f':
-                dir.Write(node.path, node.data);
-                break;
-            case 'd':
-                fs::create_directories(dir.File(node.path));
-                break;
-            case 'l':
-                fs::create_symlink(node.data, dir.File(node.path));
-                break;
-            default:
-                ASSERT_EQ(::mkfifo(dir.File(node.path).c_str(), 0600), 0);
+    for (const std::string& node : nodes) {
+        const size_t space = node.find(' ', 2);
+        const std::string path = dir.File(node.substr(2, space - 2));
+        const std::string data = space == std::string::npos ? "" : node.substr(space + 1);
+        fs::create_directories(fs::path(path).parent_path());
+        if (node[0] == 'f') {
+            dir.Write(node.substr(2, space - 2), data);
+        } else if (node[0] == 'd') {
+            fs::create_directories(path);
+        } else if (node[0] == 'l') {
+            fs::create_symlink(data, path);
+        } else {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
         }
     }
 }
@@ -171,65 +161,37 @@ std::string Expected(const test::TempDir& dir) {
     Counts n;
     ReferenceWalk("A", "B", lines, n);
     fs::current_path(here);
-    char total[256];
-    std::snprintf(total, sizeof total,
-                  "total %llu %llu %llu %llu %llu %llu %llu %llu %llu %llu True\n",
-                  (unsigned long long)n.pairs, (unsigned long long)n.identical,
-                  (unsigned long long)n.different, (unsigned long long)n.onlyFirst,
-                  (unsigned long long)n.onlySecond, (unsigned long long)n.mismatches,
-                  (unsigned long long)n.links, (unsigned long long)n.errors,
-                  (unsigned long long)n.runs, (unsigned long long)n.bytes);
-    return lines + total;
+    std::string total = "total";
+    for (const uint64_t count : {n.pairs, n.identical, n.different, n.onlyFirst, n.onlySecond,
+                                 n.mismatches, n.links, n.errors, n.runs, n.bytes}) {
+        total += " " + std::to_string(count);
+    }
+    return lines + total + " True\n";
 }
 
 TEST(TreeRun, EveryEntryOfBothTreesInOneRecord) {
     const std::string pe(4096, 'M');
     const struct {
         const char* shape;
-        std::vector<Node> nodes;
+        std::vector<std::string> nodes;
     } cases[] = {
         {"only one side: files, and a folder named once",
-         {{'f', "A/x", "hello"},
-          {'f', "B/x", "hellp"},
-          {'d', "A/onlyA"},
-          {'f', "A/onlyA/in", "1"},
-          {'f', "A/onlyA/deeper/in", "2"},
-          {'f', "B/onlyB", ""}}},
+         {"f A/x hello", "f B/x hellp", "d A/onlyA", "f A/onlyA/in 1", "f A/onlyA/deeper/in 2",
+          "f B/onlyB"}},
         {"a name of other kinds on the two sides",
-         {{'d', "A/k1"},
-          {'f', "B/k1", "f"},
-          {'f', "A/k2", "f"},
-          {'l', "B/k2", "k1"},
-          {'l', "A/k3", "x"},
-          {'d', "B/k3"},
-          {'p', "A/k4"},
-          {'f', "B/k4", "f"}}},
+         {"d A/k1", "f B/k1 f", "f A/k2 f", "l B/k2 k1", "l A/k3 x", "d B/k3", "p A/k4",
+          "f B/k4 f"}},
         {"links, never followed",
-         {{'l', "A/same", "target"},
-          {'l', "B/same", "target"},
-          {'l', "A/diff", "lib.so.2"},
-          {'l', "B/diff", "lib.so.3"},
-          {'d', "A/dir"},
-          {'l', "A/to-dir", "dir"},
-          {'d', "B/dir"},
-          {'l', "B/to-dir", "dir"},
-          {'f', "A/dir/f", "a"},
-          {'f', "B/dir/f", "b"}}},
-        {"a FIFO on both sides is never opened", {{'p', "A/pipe"}, {'p', "B/pipe"}}},
+         {"l A/same target", "l B/same target", "l A/diff lib.so.2", "l B/diff lib.so.3", "d A/dir",
+          "l A/to-dir dir", "d B/dir", "l B/to-dir dir", "f A/dir/f a", "f B/dir/f b"}},
+        {"a FIFO on both sides is never opened", {"p A/pipe", "p B/pipe"}},
         {"names that are not UTF-8, in byte order",
-         {{'f', "A/n\xE9", "caf\xE9"},
-          {'f', "B/n\xE9", "cafe"},
-          {'f', "A/\xFF", "x"},
-          {'f', "A/n\xC3\xA9", "same"},
-          {'f', "B/n\xC3\xA9", "same"},
-          {'f', "B/N", "upper"}}},
-        {"empty folders and empty files",
-         {{'d', "A/e"}, {'d', "B/e"}, {'d', "A/e2"}, {'f', "A/z", ""}, {'f', "B/z", ""}}},
+         {"f A/n\xE9 caf\xE9", "f B/n\xE9 cafe", "f A/\xFF x", "f A/n\xC3\xA9 same",
+          "f B/n\xC3\xA9 same", "f B/N upper"}},
+        {"empty folders and empty files", {"d A/e", "d B/e", "d A/e2", "f A/z", "f B/z"}},
         {"deep, sizes apart, runs split by one equal byte",
-         {{'f', "A/d1/d2/d3/x", "ABCDEFGH"},
-          {'f', "B/d1/d2/d3/x", "AXCYZFGHIJ"},
-          {'f', "A/d1/pe", pe},
-          {'f', "B/d1/pe", pe}}},
+         {"f A/d1/d2/d3/x ABCDEFGH", "f B/d1/d2/d3/x AXCYZFGHIJ", "f A/d1/pe " + pe,
+          "f B/d1/pe " + pe}},
         {"two empty trees", {}},
     };
     for (const auto& c : cases) {
@@ -247,11 +209,11 @@ TEST(TreeRun, EveryEntryOfBothTreesInOneRecord) {
 
 TEST(TreeRun, TenThousandFilesEveryHundredthDiffering) {
     const test::TempDir dir;
-    std::vector<Node> nodes;
+    std::vector<std::string> nodes;
     for (int k = 0; k < 10000; ++k) {
         const std::string name = "d" + std::to_string(k % 10) + "/f" + std::to_string(k);
-        nodes.push_back({'f', "A/" + name, "content " + std::to_string(k)});
-        nodes.push_back({'f', "B/" + name, "content " + std::to_string(k % 100 ? k : k + 1)});
+        nodes.push_back("f A/" + name + " content " + std::to_string(k));
+        nodes.push_back("f B/" + name + " content " + std::to_string(k % 100 ? k : k + 1));
     }
     Build(dir, nodes);
     EXPECT_EQ(test::RunTandrel(dir.Path().string(), {"--format=jsonl", "A", "B", "r"}).status, 0);
@@ -262,16 +224,8 @@ TEST(TreeRun, TenThousandFilesEveryHundredthDiffering) {
 
 TEST(TreeRun, TextReadsLikeDiffRecursiveWithEachDifferingPairsReport) {
     const test::TempDir dir;
-    Build(dir, {{'f', "A/a", "ABCD"},
-                {'f', "B/a", "AXYD"},
-                {'f', "A/same", "s"},
-                {'f', "B/same", "s"},
-                {'d', "A/sub"},
-                {'f', "B/sub", "x"},
-                {'f', "A/sub/only", ""},
-                {'f', "A/z", "1"},
-                {'f', "B/z", "2"},
-                {'f', "B/zz", ""}});
+    Build(dir, {"f A/a ABCD", "f B/a AXYD", "f A/same s", "f B/same s", "d A/sub", "f B/sub x",
+                "f A/sub/only", "f A/z 1", "f B/z 2", "f B/zz"});
     EXPECT_EQ(test::RunTandrel(dir.Path().string(), {"A", "B", "report.txt"}).status, 0);
     EXPECT_EQ(test::ReadFileText(dir.File("report.txt")),
               "Comparing A/a\n and B/a\nWarning: not a PE file!\n\nFile offset = 1\n"
@@ -287,20 +241,20 @@ TEST(TreeRun, TextReadsLikeDiffRecursiveWithEachDifferingPairsReport) {
 
 TEST(TreeRun, StatusesAsDiffRecursiveHasThem) {
     const struct {
-        std::vector<Node> nodes;
+        std::vector<std::string> nodes;
         std::vector<std::string> arguments;
         int status;
         bool written;
     } cases[] = {
-        {{{'f', "A/x", "1"}, {'f', "B/x", "1"}}, {"--exit-code", "A", "B", "r"}, 0, true},
-        {{{'f', "A/x", "1"}, {'f', "B/x", "2"}}, {"A", "B", "r"}, 0, true},
-        {{{'f', "A/x", "1"}, {'f', "B/x", "2"}}, {"--exit-code", "A", "B", "r"}, 1, true},
-        {{{'f', "A/x", "1"}}, {"--exit-code", "A", "B", "r"}, 1, true},
-        {{{'l', "A/l", "1"}, {'l', "B/l", "2"}}, {"--exit-code", "A", "B", "r"}, 1, true},
-        {{{'l', "A/l", "1"}, {'l', "B/l", "1"}}, {"--exit-code", "A", "B", "r"}, 0, true},
-        {{{'p', "A/p"}, {'p', "B/p"}, {'f', "A/x", "1"}}, {"--exit-code", "A", "B", "r"}, 2, true},
-        {{{'f', "A/x", "1"}}, {"A", "A/x", "r"}, 2, false},
-        {{{'f', "A/x", "1"}}, {"A", "missing", "r"}, 2, false},
+        {{"f A/x 1", "f B/x 1"}, {"--exit-code", "A", "B", "r"}, 0, true},
+        {{"f A/x 1", "f B/x 2"}, {"A", "B", "r"}, 0, true},
+        {{"f A/x 1", "f B/x 2"}, {"--exit-code", "A", "B", "r"}, 1, true},
+        {{"f A/x 1"}, {"--exit-code", "A", "B", "r"}, 1, true},
+        {{"l A/l 1", "l B/l 2"}, {"--exit-code", "A", "B", "r"}, 1, true},
+        {{"l A/l 1", "l B/l 1"}, {"--exit-code", "A", "B", "r"}, 0, true},
+        {{"p A/p", "p B/p", "f A/x 1"}, {"--exit-code", "A", "B", "r"}, 2, true},
+        {{"f A/x 1"}, {"A", "A/x", "r"}, 2, false},
+        {{"f A/x 1"}, {"A", "missing", "r"}, 2, false},
         {{}, {"--format=dif", "A", "B", "r"}, 2, false},
         {{}, {"A", "B", "A/r"}, 2, false},
         {{}, {"--pairs-from=odd", "r"}, 2, false},
@@ -325,7 +279,7 @@ TEST(TreeRun, StatusesAsDiffRecursiveHasThem) {
 
 TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
     const test::TempDir dir;
-    Build(dir, {{'f', "A/x", "1"}, {'f', "B/x", "2"}, {'f', "A/y", "ab"}, {'f', "B/y", "ab"}});
+    Build(dir, {"f A/x 1", "f B/x 2", "f A/y ab", "f B/y ab"});
     dir.Write("one", "ABCD");
     dir.Write("two", "AXYD");
     const std::string list("one\0two\0A\0B\0two\0one", 19);  // the last NUL may be missing
@@ -348,53 +302,27 @@ TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
     EXPECT_EQ(Canonical(dir.File("r2")), expected);
 }
 
-// Runs the program on a pseudo-terminal as its standard error; what the terminal received.
-std::string OnTerminal(const std::vector<std::string>& arguments, const std::string& folder,
-                       int& status) {
-    int terminal = -1;
-    const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
-    if (pid == 0) {
-        std::vector<const char*> argv{TANDREL_BINARY};
-        for (const std::string& argument : arguments) {
-            argv.push_back(argument.c_str());
-        }
-        argv.push_back(nullptr);
-        ::dup2(::open("/dev/null", O_WRONLY), 1);
-        if (::chdir(folder.c_str()) == 0) {
-            ::execv(TANDREL_BINARY, const_cast<char* const*>(argv.data()));
-        }
-        ::_exit(127);
-    }
-    std::string seen;
-    char piece[4096];
-    for (ssize_t got; (got = ::read(terminal, piece, sizeof piece)) > 0;) {
-        seen.append(piece, static_cast<size_t>(got));
-    }
-    int raw = 0;
-    ::waitpid(pid, &raw, 0);
-    status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    ::close(terminal);
-    return seen;
-}
-
 TEST(TreeRun, ProgressLineOnTheTerminalNeverInTheReport) {
     const test::TempDir dir;
     std::string bytes(48 << 20, '\0');
     dir.Write("a", bytes);
     bytes[40 << 20] = 1;
     dir.Write("b", bytes);
-    int status = -1;
-    const std::string shown =
-        OnTerminal({"--progress", "a", "b", "r"}, dir.Path().string(), status);
-    EXPECT_EQ(status, 0);
+    const auto shown = [&dir](std::vector<std::string> arguments) {
+        const test::ProgramRun run =
+            test::RunTandrel(dir.Path().string(), arguments, {.terminal = true});
+        EXPECT_EQ(run.status, 0);
+        return run.errors;
+    };
+    const std::string progress = shown({"--progress", "a", "b", "r"});
     // "48.0 MiB of 48.0 MiB, 100%", drawn over with "\r" and erased at the end.
-    EXPECT_NE(shown.find(" MiB of 48.0 MiB, "), std::string::npos) << shown;
-    EXPECT_NE(shown.find("%"), std::string::npos) << shown;
-    EXPECT_EQ(shown.back(), '\r') << shown;
+    EXPECT_NE(progress.find(" MiB of 48.0 MiB, "), std::string::npos) << progress;
+    EXPECT_NE(progress.find("%"), std::string::npos) << progress;
+    EXPECT_EQ(progress.back(), '\r') << progress;
     EXPECT_EQ(test::ReadFileText(dir.File("r")).find("MiB"), std::string::npos);
     // A run shorter than a second shows none by default, and --no-progress never.
-    EXPECT_EQ(OnTerminal({"a", "b", "r"}, dir.Path().string(), status), "");
-    EXPECT_EQ(OnTerminal({"--no-progress", "a", "b", "r"}, dir.Path().string(), status), "");
+    EXPECT_EQ(shown({"a", "b", "r"}), "");
+    EXPECT_EQ(shown({"--no-progress", "a", "b", "r"}), "");
 }
 
 TEST(TreeRun, InterruptEndsTheRunWithWholeLinesAndTheSignalsStatus) {
@@ -409,22 +337,15 @@ TEST(TreeRun, InterruptEndsTheRunWithWholeLinesAndTheSignalsStatus) {
     dir.Write("b", second);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            for (const int caught : {SIGINT, SIGTERM, SIGHUP}) {
-                std::signal(caught, SIG_DFL);  // as a shell starts it, whatever the runner set
-            }
-            const std::string report = dir.File("r");
-            ::execl(TANDREL_BINARY, TANDREL_BINARY, "--format=jsonl", dir.File("a").c_str(),
-                    dir.File("b").c_str(), report.c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
-        ::kill(pid, signal);
-        int raw = 0;
-        ::waitpid(pid, &raw, 0);
-        ASSERT_TRUE(WIFSIGNALED(raw)) << raw;
-        EXPECT_EQ(WTERMSIG(raw), signal);
+        test::ProgramSetting interrupted;
+        interrupted.whileRunning = [signal](pid_t pid) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            ::kill(pid, signal);
+        };
+        EXPECT_EQ(
+            test::RunTandrel(dir.Path().string(), {"--format=jsonl", "a", "b", "r"}, interrupted)
+                .signal,
+            signal);
         const std::string report = test::ReadFileText(dir.File("r"));
         ASSERT_FALSE(report.empty());
         EXPECT_EQ(report.back(), '\n');

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@ namespace tandrel::test {
 
 struct ProgramRun {
     int status = -1;     // the exit status, or 128 and the signal that ended it
+    int signal = 0;      // the signal that ended it, if one did
     std::string errors;  // standard error
     std::string standardOutput;
 };
@@ -28,6 +30,7 @@ struct ProgramSetting {
     std::string input;  // a file as standard input (else the test's own)
     // A file of the folder as standard output, opened for appending as a shell's ">>" opens it.
     std::string appendTo;
+    bool terminal = false;  // standard error a pseudo-terminal: errors is what it showed
 };
 
 inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::string>& arguments,
@@ -40,13 +43,16 @@ inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::s
     const TempDir outputs;
     const std::string errors = outputs.File("errors");
     const std::string output = outputs.File("output");
-    const pid_t pid = ::fork();
+    int terminal = -1;
+    const pid_t pid = setting.terminal ? ::forkpty(&terminal, nullptr, nullptr, nullptr) : ::fork();
     if (pid == 0) {
         const std::string appendPath = folder + "/" + setting.appendTo;
         ::dup2(setting.appendTo.empty() ? ::open(output.c_str(), O_WRONLY | O_CREAT, 0666)
                                         : ::open(appendPath.c_str(), O_WRONLY | O_APPEND),
                1);
-        ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT, 0666), 2);
+        if (!setting.terminal) {
+            ::dup2(::open(errors.c_str(), O_WRONLY | O_CREAT, 0666), 2);
+        }
         if (!setting.input.empty()) {
             ::dup2(::open(setting.input.c_str(), O_RDONLY), 0);
         }
@@ -67,11 +73,19 @@ inline ProgramRun RunTandrel(const std::string& folder, const std::vector<std::s
         setting.whileRunning(pid);
     }
     ProgramRun run;
+    char piece[4096];
+    for (ssize_t got; terminal >= 0 && (got = ::read(terminal, piece, sizeof piece)) > 0;) {
+        run.errors.append(piece, static_cast<size_t>(got));
+    }
     int status = 0;
     if (pid > 0 && ::waitpid(pid, &status, 0) == pid) {
+        run.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
         run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    run.errors = ReadFileText(errors);
+    run.errors += ReadFileText(errors);
+    if (terminal >= 0) {
+        ::close(terminal);
+    }
     run.standardOutput = ReadFileText(output);
     return run;
 }

@@ -152,11 +152,9 @@ TEST_F(AlignTest, UniqueEditsAreReportedExactly) {
         std::vector<Edit> edits;
     } rows[] = {
         {"insert at start", 300000, {{RunKind::kInsert, 0, 16}}},
-        {"insert in middle", 300000, {{RunKind::kInsert, 150000, 16}}},
         {"insert at end", 300000, {{RunKind::kInsert, 300000, 16}}},
         {"insert 5 before end", 300000, {{RunKind::kInsert, 299995, 9}}},
         {"delete at start", 300000, {{RunKind::kDelete, 0, 16}}},
-        {"delete in middle", 300000, {{RunKind::kDelete, 150000, 16}}},
         {"delete at end", 300000, {{RunKind::kDelete, 299984, 16}}},
         {"one byte each",
          300000,
@@ -220,8 +218,6 @@ TEST_F(AlignTest, AnyPairReplays) {
         std::string second;
     } rows[] = {
         {"both empty", "", ""},
-        {"first empty", "", "abc"},
-        {"second empty", "abc", ""},
         {"identical", random, random},
         {"unrelated", RandomBytes(1500000, 8), RandomBytes(2700000, 9)},
         {"insertion past the bound", random, spliced(random, kMiB, RandomBytes(3 * kMiB, 5), 0)},
@@ -290,45 +286,25 @@ TEST_F(AlignTest, RangesAndRecordLimit) {
                                       {RunKind::kChange, 40000, 5},
                                       {RunKind::kInsert, 60000, 7}},
                                      22);
-    {
-        SCOPED_TRACE("skips 5 and 9");
-        ComparisonOptions options;
-        options.range.skips[0] = 5;
-        options.range.skips[1] = 9;
-        const Result result = Align(dir_, script.first, "1234" + script.second, options);
-        std::vector<EditRecord> expected = script.records;
-        for (EditRecord& record : expected) {
-            record.secondOffset += 4;
-        }
-        EXPECT_TRUE(result.records == expected);
+    std::vector<EditRecord> shifted = script.records;
+    for (EditRecord& record : shifted) {
+        record.secondOffset += 4;
     }
-    {
-        SCOPED_TRACE("limit before the third edit");
-        ComparisonOptions options;
-        options.range.limit = 40000;
-        const Result result = Align(dir_, script.first, script.second, options);
-        EXPECT_TRUE(result.records ==
-                    std::vector<EditRecord>(script.records.begin(), script.records.begin() + 2));
-        EXPECT_TRUE(result.summary.complete);
-    }
-    {
-        SCOPED_TRACE("limit past a shorter second file");
-        ComparisonOptions options;
-        options.range.limit = 50000;
-        const Result result = Align(dir_, base, base.substr(0, 30000), options);
-        EXPECT_TRUE(result.records ==
-                    std::vector<EditRecord>{Deleted(30000, 30000, base.substr(30000, 20000))});
-    }
-    {
-        SCOPED_TRACE("two records at most");
-        ComparisonOptions options;
-        options.maxRuns = 2;
-        const Result result = Align(dir_, script.first, script.second, options);
-        EXPECT_EQ(result.records.size(), 2u);
-        EXPECT_TRUE(result.summary.stoppedAtLimit);
-        EXPECT_FALSE(result.summary.complete);
-        EXPECT_TRUE(result.outcome.done);
-    }
+    EXPECT_TRUE(
+        Align(dir_, script.first, "1234" + script.second, {.range = {.skips = {5, 9}}}).records ==
+        shifted);
+    // A limit before the third edit, and one past a shorter second file.
+    const Result limited = Align(dir_, script.first, script.second, {.range = {.limit = 40000}});
+    EXPECT_TRUE(limited.records ==
+                std::vector<EditRecord>(script.records.begin(), script.records.begin() + 2));
+    EXPECT_TRUE(limited.summary.complete);
+    EXPECT_TRUE(Align(dir_, base, base.substr(0, 30000), {.range = {.limit = 50000}}).records ==
+                std::vector<EditRecord>{Deleted(30000, 30000, base.substr(30000, 20000))});
+    const Result capped = Align(dir_, script.first, script.second, {.maxRuns = 2});
+    EXPECT_EQ(capped.records.size(), 2u);
+    EXPECT_TRUE(capped.summary.stoppedAtLimit);
+    EXPECT_FALSE(capped.summary.complete);
+    EXPECT_TRUE(capped.outcome.done);
 }
 
 // An image with a block inserted into its section: the insertion's RVA and VA in both images,
@@ -359,9 +335,7 @@ TEST_F(AlignTest, InsertionIntoAnImage) {
     EXPECT_EQ(plain.records.back(), expected);
     EXPECT_EQ(plain.records.front().offset, 0x88u);
 
-    ComparisonOptions options;
-    options.ignorePeNoise = true;
-    const Result quiet = Align(dir_, first, second, options);
+    const Result quiet = Align(dir_, first, second, {.ignorePeNoise = true});
     EXPECT_EQ(quiet.summary.ignoredBytes, 1u);
     EXPECT_EQ(quiet.summary.ignoredFields, 1u);
     EXPECT_EQ(quiet.records.front().offset, plain.records[1].offset);
@@ -407,21 +381,17 @@ TEST_F(AlignTest, ChangedInputVoidsTheRun) {
                                  },
                                  nullptr};
         }
-        ComparisonOptions options;
-        options.align = true;
-        const std::string a = dir_.Write("a.bin", script.first);
-        const std::string b = dir_.Write("b.bin", script.second);
-        test::EditRecordingSink sink;
-        const ComparisonOutcome outcome = CompareFiles(a.c_str(), b.c_str(), options, sink);
+        const Result result = Align(dir_, script.first, script.second);
         TestMappingSeam() = {};
+        const Trouble& trouble = result.outcome.trouble;
         EXPECT_TRUE(changingPath.empty());
-        EXPECT_FALSE(outcome.done);
-        EXPECT_FALSE(sink.summary.complete);
-        EXPECT_TRUE(sink.records.empty());
-        EXPECT_EQ(outcome.trouble.file, dir_.File(row.file));
-        EXPECT_TRUE(outcome.trouble.reason == "changed while it was compared" ||
-                    outcome.trouble.reason.starts_with("ended before its size"))
-            << outcome.trouble.reason;
+        EXPECT_FALSE(result.outcome.done);
+        EXPECT_FALSE(result.summary.complete);
+        EXPECT_TRUE(result.records.empty());
+        EXPECT_EQ(trouble.file, dir_.File(row.file));
+        EXPECT_TRUE(trouble.reason == "changed while it was compared" ||
+                    trouble.reason.starts_with("ended before its size"))
+            << trouble.reason;
     }
 }
 #endif

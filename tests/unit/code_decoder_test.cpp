@@ -7,7 +7,6 @@
 #include <regex>
 #include <sstream>
 
-#include "app/options.h"
 #include "engine/comparison.h"
 #include "formats/json_lines.h"
 #include "formats/opening_sink.h"
@@ -50,12 +49,9 @@ std::string Listed(bool found, const CodeListing& code) {
     }
     std::string text;
     code.ForEach([&text](const Instruction& instruction) {
-        char head[40];
-        std::snprintf(head, sizeof head, "%llX ", static_cast<unsigned long long>(instruction.va));
-        text += head;
+        text += test::Formatted("%llX ", instruction.va);
         for (size_t k = 0; k < instruction.length; ++k) {
-            std::snprintf(head, sizeof head, "%02x", instruction.bytes[k]);
-            text += head;
+            text += test::Formatted("%02x", instruction.bytes[k]);
         }
         text += " " + std::string(instruction.Text()) + "; ";
         return true;
@@ -164,10 +160,9 @@ TEST(CodeDecoder, SweepsSectionsLargerThanItsWindow) {
     Files files(CodeImage(code, 0x14C, false, 0x12000), CodeImage(code, 0x14C, false, 0x12000));
     for (uint64_t at = 0x200; at < 0x200 + 0x11FF0; at += 2999) {
         const uint64_t start = 0x200 + (at - 0x200) / 5 * 5;
-        char expected[64];
-        std::snprintf(expected, sizeof expected, "%llX b811223344 mov eax, 0x44332211; ",
-                      static_cast<unsigned long long>(start - 0x200 + 0x401000));
-        ASSERT_EQ(files.List(0, at, 1), expected) << std::hex << at;
+        ASSERT_EQ(files.List(0, at, 1), test::Formatted("%llX", start - 0x200 + 0x401000) +
+                                            " b811223344 mov eax, 0x44332211; ")
+            << std::hex << at;
     }
     // One run over the whole section lists every instruction, one at a time.
     CodeListing whole;
@@ -183,23 +178,6 @@ TEST(CodeDecoder, SweepsSectionsLargerThanItsWindow) {
     EXPECT_EQ(last, 0x200u + 0x11FFEu);
     // The last whole instruction ends at 0x11FFD; the move after it is cut by the section's end.
     EXPECT_EQ(files.List(0, 0x200 + 0x11FFD, 1), "412FFD b8 (bad); ");
-}
-
-TEST(CodeListingReports, ComeWithTextAndJsonLinesOnly) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--instructions", "a", "b"}, "run"},
-        {{"--format=jsonl", "--instructions", "a", "b"}, "run"},
-        {{"--instructions", "--format=ips", "a", "b"},
-         "--instructions lists code in text and jsonl reports only"},
-        {{"--format=dif", "--instructions", "a", "b"},
-         "--instructions lists code in text and jsonl reports only"},
-        {{"--apply=p.dif", "--instructions", "a"}, "--apply takes only --revert besides it"},
-    };
-    for (const auto& [tokens, outcome] : cases) {
-        const Arguments arguments = ParseArguments(tokens, false);
-        EXPECT_EQ(arguments.action == Action::kRun ? "run" : arguments.error, outcome);
-        EXPECT_TRUE(arguments.action != Action::kRun || arguments.options.instructions);
-    }
 }
 
 TEST(CodeListingReports, SayNoneForASideOutsideCode) {
@@ -349,8 +327,7 @@ std::vector<JsonInstruction> CodeOf(const std::string& row, const std::string& k
 
 uint64_t HexField(const std::string& row, const std::string& key) {
     std::smatch m;
-    const std::string text = row;
-    EXPECT_TRUE(std::regex_search(text, m, std::regex("\"" + key + "\":\"0x([0-9a-f]+)\"")));
+    EXPECT_TRUE(std::regex_search(row, m, std::regex("\"" + key + "\":\"0x([0-9a-f]+)\"")));
     return m.empty() ? 0 : std::stoull(m[1].str(), nullptr, 16);
 }
 
@@ -406,7 +383,7 @@ void MatchObjdumpOnRealImages() {
         options.imagePlaces = true;
         ASSERT_TRUE(CompareInto(first.c_str(), second.c_str(), options, sink, output).done);
         std::istringstream rows(test::ReadFileText(dir.File("runs.jsonl")));
-        std::vector<std::vector<JsonInstruction>> sides;
+        std::string mnemonics;  // each side's, a side ending with "|"
         std::string lastRun;
         for (std::string row; std::getline(rows, row);) {
             if (row.find("\"type\":\"run\"") == std::string::npos) {
@@ -418,37 +395,25 @@ void MatchObjdumpOnRealImages() {
                                             : 0;
             for (const auto& [key, listing] :
                  {std::pair{"first_code", &original}, std::pair{"second_code", &patched}}) {
-                sides.push_back(CodeOf(row, key));
-                for (const JsonInstruction& item : sides.back()) {
+                for (const JsonInstruction& item : CodeOf(row, key)) {
                     const uint64_t va = vaMinusRva + item.rva;
                     ASSERT_EQ(listing->count(va), 1u) << std::hex << va << " " << item.text;
                     const Disassembled& line = listing->at(va);
                     EXPECT_EQ(item.bytes, line.bytes) << std::hex << va;
                     const std::string mnemonic = item.text.substr(0, item.text.find(' '));
                     EXPECT_EQ(mnemonic, LibraryMnemonic(line.mnemonic)) << std::hex << va;
+                    mnemonics += mnemonic + ";";
                     if (line.mnemonic[0] == 'j' || line.mnemonic == "call") {
                         EXPECT_EQ(
                             std::stoull(item.text.substr(item.text.find(' ') + 1), nullptr, 16),
                             std::stoull(line.operands, nullptr, 16));
                     }
                 }
+                mnemonics += "|";
             }
         }
         // The compare and the jump, the call, the byte that does not decode, the data.
-        auto texts = [](const std::vector<JsonInstruction>& code) {
-            std::string all;
-            for (const JsonInstruction& item : code) {
-                all += item.text.substr(0, item.text.find(' ')) + ";";
-            }
-            return all;
-        };
-        ASSERT_EQ(sides.size(), 8u);
-        EXPECT_EQ(texts(sides[0]), "cmp;jnz;");
-        EXPECT_EQ(texts(sides[1]), "cmp;jz;");
-        EXPECT_EQ(texts(sides[2]), "call;");
-        EXPECT_EQ(texts(sides[3]), "nop;nop;nop;nop;nop;");
-        EXPECT_EQ(texts(sides[4]), "(bad);");
-        EXPECT_EQ(texts(sides[5]), "(bad);");
+        EXPECT_EQ(mnemonics, "cmp;jnz;|cmp;jz;|call;|nop;nop;nop;nop;nop;|(bad);|(bad);|||");
         EXPECT_NE(lastRun.find("\"section\":\".data\",\"field\":null,\"first_code\":null,"
                                "\"second_code\":null}"),
                   std::string::npos)

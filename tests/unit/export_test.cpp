@@ -131,11 +131,7 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
         expected.resize(std::min(c.first.size(), c.second.size()));
         expected.insert(expected.end(), c.first.begin() + expected.size(), c.first.end());
         for (const bool revert : {false, true}) {
-            ApplyRequest request;
-            request.patchPath = patch;
-            request.targetPath = first;
-            request.revert = revert;
-            EXPECT_EQ(ApplyPatch(request).status, 0) << revert;
+            EXPECT_EQ(ApplyPatch({patch, first, std::nullopt, revert}).status, 0) << revert;
             EXPECT_TRUE(test::ReadBytes(first) == (revert ? c.first : expected)) << revert;
         }
     }

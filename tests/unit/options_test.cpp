@@ -32,6 +32,7 @@ std::string Parsed(const std::vector<std::string>& arguments) {
     text += o.bytes ? " bytes=" + std::to_string(*o.bytes) : "";
     text += o.maxRuns ? " max-runs=" + std::to_string(*o.maxRuns) : "";
     text += o.ignorePeNoise ? " noise" : "";
+    text += o.instructions ? " instructions" : "";
     text += o.apply ? " apply=" + *o.apply : "";
     text += o.revert ? " revert" : "";
     return text;
@@ -53,6 +54,8 @@ TEST(LinuxOptions, EachOptionInEachSpelling) {
         {{"--bytes=18446744073709551615", "a", "b"}, "headless|a|b bytes=18446744073709551615"},
         {{"--max-runs=0", "a", "b"}, "headless|a|b max-runs=0"},
         {{"--ignore-pe-noise", "a", "b"}, "headless|a|b noise"},
+        {{"--instructions", "a", "b"}, "headless|a|b instructions"},
+        {{"--format=jsonl", "--instructions", "a", "b"}, "headless|a|b format=jsonl instructions"},
         {{"--apply=p.dif", "t"}, "headless|t apply=p.dif"},
         {{"--apply", "p.dif", "--revert", "t", "out"}, "headless|t|out apply=p.dif revert"},
         {{"-h", "a", "b"}, "help"},
@@ -100,6 +103,8 @@ TEST(LinuxOptions, EveryBadValueOrCombinationIsAUsageError) {
          "error: --max-runs would cut the patch short: not with --format=1337"},
         {{"--max-runs=3", "--format=ips", "a", "b"},
          "error: --max-runs would cut the patch short: not with --format=ips"},
+        {{"--instructions", "--format=dif", "a", "b"},
+         "error: --instructions lists code in text and jsonl reports only"},
         // --apply takes only --revert, a patch, the target and an output.
         {{"--revert", "a", "b"}, "error: --revert works only with --apply"},
         {{"--apply=p.dif"},
@@ -113,6 +118,7 @@ TEST(LinuxOptions, EveryBadValueOrCombinationIsAUsageError) {
         {{"--apply=p.dif", "--max-runs=1", "t"}, "error: --apply takes only --revert besides it"},
         {{"--apply=p.dif", "--ignore-pe-noise", "t"},
          "error: --apply takes only --revert besides it"},
+        {{"--apply=p.dif", "--instructions", "t"}, "error: --apply takes only --revert besides it"},
         {{"--apply=p.dif", "--ignore-initial=0:1", "t"},
          "error: --apply takes only --revert besides it"},
         {{"--apply=", "t"}, "error: option '--apply' needs a patch file"},
