@@ -40,7 +40,6 @@ size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
 }
 
 void AppendEscape(ReportText& text, unsigned char byte) {
-    const char* const digits = "0123456789abcdef";
     switch (byte) {
         case '"':
             text.Append("\\\"");
@@ -58,8 +57,10 @@ void AppendEscape(ReportText& text, unsigned char byte) {
             text.Append("\\t");
             return;
         default: {
-            const char escape[6] = {'\\', 'u', '0', '0', digits[byte >> 4], digits[byte & 15]};
-            text.Append(escape, sizeof escape);
+            // FormatHexBytes may write a separator after the pair: one place more.
+            char escape[7] = {'\\', 'u', '0', '0'};
+            FormatHexBytes(escape + 4, &byte, 1, false, true);
+            text.Append(escape, 6);
         }
     }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/pe_image.h"
+#include "formats/number_format.h"
 #include "formats/patch_reader.h"
 #include "platform/file_system.h"
 #include "platform/input_file.h"
@@ -201,8 +202,8 @@ bool CheckBytes(ReplacementFile& target, const std::vector<ByteChange>& changes,
 }
 
 std::string ByteText(uint8_t byte) {
-    const std::string hex = HexText(byte);
-    return hex.size() == 1 ? "0" + hex : hex;
+    char pair[3];  // FormatHexBytes may write a separator after the pair
+    return std::string(pair, FormatHexBytes(pair, &byte, 1, false));
 }
 
 // "1 byte", "2 bytes".

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "formats/number_format.h"
+
 namespace tandrel {
 namespace {
 
@@ -227,20 +229,12 @@ bool SortChanges(PatchFormat format, std::vector<ByteChange>& changes, PatchRefu
         [](const ByteChange& change, uint64_t address) { return change.address < address; });
     return Refuse(refusal, second->line,
                   "a second record for " +
-                      std::string(format == PatchFormat::kDif ? "offset " : "RVA ") +
+                      std::string(format == PatchFormat::kDif ? "offset 0x" : "RVA 0x") +
                       HexText(second->address) + " (the first is on line " +
                       std::to_string(first->line) + ")");
 }
 
 }  // namespace
-
-std::string HexText(uint64_t value) {
-    char digits[16];
-    const auto end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-    std::transform(digits, end, digits,
-                   [](char d) { return d >= 'a' ? static_cast<char>(d - 'a' + 'A') : d; });
-    return std::string(digits, end);
-}
 
 bool PatchReader::Feed(std::string_view piece) {
     const char* at = piece.data();

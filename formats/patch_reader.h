@@ -95,7 +95,4 @@ bool IsIpsPatch(std::string_view head, std::string_view tail);
 // Reads a whole text: an IPS patch is refused, anything else read as by PatchReader.
 bool ReadPatch(std::string_view text, Patch& patch, PatchRefusal& refusal);
 
-// An offset or RVA as the messages show it: upper-case hex without leading zeros ("1428").
-std::string HexText(uint64_t value);
-
 }  // namespace tandrel

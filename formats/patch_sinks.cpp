@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "formats/number_format.h"
 #include "formats/patch_reader.h"
 #include "platform/file_system.h"
 
@@ -14,19 +15,9 @@ constexpr uint64_t kIpsLimit = 0x1000000;
 constexpr size_t kIpsLongestRecord = 65535;
 constexpr uint64_t kIpsEofOffset = 0x454F46;
 
-constexpr char kUpperDigits[] = "0123456789ABCDEF";
-
-char* PutHex(char* out, uint64_t value, int digits) {
-    for (int k = digits - 1; k >= 0; --k) {
-        *out++ = kUpperDigits[(value >> (4 * k)) & 15];
-    }
-    return out;
-}
-
+// Two digits; the place after them may be written too (FormatHexBytes), and is written next.
 char* PutByte(char* out, uint8_t value) {
-    out[0] = kUpperDigits[value >> 4];
-    out[1] = kUpperDigits[value & 15];
-    return out + 2;
+    return FormatHexBytes(out, &value, 1, false);
 }
 
 // Writes lines of a byte each through room reserved for the whole run, or in parts for a run
@@ -65,7 +56,7 @@ bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
 bool DifPatchSink::Record(const DiffRecord& record) {
     // "OFFSET: OLD NEW\n"
     return WriteLines(output_.Text(), record.length, digits_ + 9, [&](char* out, size_t k) {
-        out = PutHex(out, record.offset + k, digits_);
+        out = FormatHexWidth(out, record.offset + k, digits_);
         *out++ = ':';
         *out++ = ' ';
         out = PutByte(out, record.first[k]);
@@ -108,7 +99,7 @@ bool DebuggerPatchSink::Record(const DiffRecord& record) {
             if (rva == 0 && missing == UINT64_MAX) {
                 missing = offset;
             }
-            out = PutHex(out, rva, digits_);
+            out = FormatHexWidth(out, rva, digits_);
             *out++ = ':';
             out = PutByte(out, record.first[k]);
             *out++ = '-';

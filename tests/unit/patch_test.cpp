@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "formats/patch_apply.h"
+#include "formats/number_format.h"
 #include "formats/patch_reader.h"
 #include "tests/support/pe_builder.h"
 
@@ -35,11 +36,11 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
          ">A.exe 12475:6A:90 >b.dll 1:0:1 10:A:B "},
         {"1: 00 01\n2: 0 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
         {"5: 00 01\n1: 00 01\n5: 00 02\n",
-         "line 3: a second record for offset 5 (the first is on line 1)"},
+         "line 3: a second record for offset 0x5 (the first is on line 1)"},
         {"1:00->01\n", "line 1: a record before the first >module line"},
         {">m\n1:00->01\n1: 00 01\n", "line 3: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
         {">m\n1:00->01\n\n>n\n1:00->01\n1:00->02",
-         "line 6: a second record for RVA 1 (the first is on line 5)"},
+         "line 6: a second record for RVA 0x1 (the first is on line 5)"},
         {">\n1:00->01", "line 1: a module line without a name"},
         {"1: 00 01\r\r\n", "line 0: no byte records (OFFSET: OLD NEW)"},
         {" \n\t\r\n", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
