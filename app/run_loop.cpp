@@ -13,6 +13,7 @@
 #include "formats/patch_sinks.h"
 #include "formats/report_output.h"
 #include "formats/text_report.h"
+#include "platform/file_system.h"
 #include "platform/folder_walk.h"
 #include "platform/stop_signal.h"
 

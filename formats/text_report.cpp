@@ -87,8 +87,10 @@ char* WriteNewlineRecord(char* out, const DiffRecord& record, bool separated) {
     return out + 1;
 }
 
-// The part of the path after its last separator found at index 1 or later; the whole path when
-// there is none.
+// The header's short name: the part of the path after its last separator found at index 1 or
+// later, the whole path when there is none. Only the platform's own separator counts (on Windows
+// the backslash, not '/' nor a drive's ':'), so it is not FileNameOf: the dialog's report keeps
+// the rule it has always had.
 const char* FileNameFromPath(const char* path) {
     for (size_t i = std::strlen(path); i-- > 1;) {
         if (path[i] == kPathSeparator) {

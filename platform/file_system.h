@@ -30,6 +30,9 @@ inline bool WriteNewFile(const char* path, const char* data, size_t size) {
 // ':'): the whole path when it has none.
 std::string_view FileNameOf(std::string_view path);
 
+// The folder that path names its last part in, by the same separators: "." for a bare name.
+std::string FolderOfPath(const std::string& path);
+
 // True when something of that name exists, a dangling link included.
 bool PathExists(const char* path);
 

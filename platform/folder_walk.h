@@ -36,9 +36,6 @@ bool PathIsFolder(const std::string& path);
 // The size of the regular file at path, through links; 0 when it cannot be had.
 uint64_t FileSizeOf(const std::string& path);
 
-// The folder a path names its last part in: "." for a bare name.
-std::string FolderOfPath(const std::string& path);
-
 // folder and name joined with the platform's separator (none added after one already there).
 std::string JoinPath(const std::string& folder, const std::string& name);
 

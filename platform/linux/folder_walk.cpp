@@ -119,14 +119,6 @@ uint64_t FileSizeOf(const std::string& path) {
                : 0;
 }
 
-std::string FolderOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() && folder.back() == '/') {
         return folder + name;

@@ -37,4 +37,15 @@ std::string_view FileNameOf(std::string_view path) {
     return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
+std::string FolderOfPath(const std::string& path) {
+    const size_t slash = path.find_last_of("\\/:");
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    // "C:\\" and "C:" keep what makes them a folder.
+    return path[slash] == ':' || slash == 0 || (slash == 2 && path[1] == ':')
+               ? path.substr(0, slash + 1)
+               : path.substr(0, slash);
+}
+
 }  // namespace tandrel

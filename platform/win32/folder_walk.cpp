@@ -153,17 +153,6 @@ uint64_t FileSizeOf(const std::string& path) {
     return uint64_t{data.nFileSizeHigh} << 32 | data.nFileSizeLow;
 }
 
-std::string FolderOfPath(const std::string& path) {
-    const size_t slash = path.find_last_of("\\/:");
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    // "C:\\" and "C:" keep what makes them a folder.
-    return path[slash] == ':' || slash == 0 || (slash == 2 && path[1] == ':')
-               ? path.substr(0, slash + 1)
-               : path.substr(0, slash);
-}
-
 std::string JoinPath(const std::string& folder, const std::string& name) {
     if (!folder.empty() &&
         (folder.back() == '\\' || folder.back() == '/' || folder.back() == ':')) {
