@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,12 @@ struct EditRecord {
 
     bool operator==(const EditRecord&) const = default;
 };
+
+inline void PrintTo(const EditRecord& r, std::ostream* out) {
+    *out << "{kind " << int(r.kind) << ", offset " << r.offset << ", second offset "
+         << r.secondOffset << ", " << r.first.size() << "/" << r.second.size() << " bytes, rva "
+         << r.rva << "/" << r.secondRva << "}";
+}
 
 inline EditRecord Inserted(uint64_t offset, uint64_t secondOffset, std::string bytes) {
     return {RunKind::kInsert, offset, secondOffset, "", std::move(bytes)};
