@@ -44,23 +44,6 @@ Bytes CodeImage(const Bytes& code, uint16_t machine = 0x14C, bool plus = false,
 const Bytes kCode32 = {0x55, 0x8B, 0xEC, 0x33, 0xC0, 0xB0, 0x01, 0x75,
                        0x10, 0xE8, 0x00, 0x01, 0x00, 0x00, 0xC3};
 
-// Each instruction as "VA bytes text"; "null" for no listing.
-std::string Listed(bool found, const CodeListing& code) {
-    if (!found) {
-        return "null";
-    }
-    std::string text;
-    code.ForEach([&text](const Instruction& instruction) {
-        text += test::Formatted("%llX ", instruction.va);
-        for (size_t k = 0; k < instruction.length; ++k) {
-            text += test::Formatted("%02x", instruction.bytes[k]);
-        }
-        text += " " + std::string(instruction.Text()) + "; ";
-        return true;
-    });
-    return text;
-}
-
 struct Files {
     TempDir dir;
     InputFile inputs[2];
@@ -72,10 +55,22 @@ struct Files {
         EXPECT_TRUE(inputs[1].Open(dir.Write("second", second).c_str(), trouble));
         decoder.Open(inputs[0], inputs[1]);
     }
+    // Each instruction of a run as "VA bytes text; "; "null" for no listing.
     std::string List(int side, uint64_t offset, size_t length) {
         CodeListing code;
-        const bool found = decoder.Find(side, offset, length, code);
-        return Listed(found, code);
+        if (!decoder.Find(side, offset, length, code)) {
+            return "null";
+        }
+        std::string text;
+        code.ForEach([&text](const Instruction& instruction) {
+            text += test::Formatted("%llX ", instruction.va);
+            for (size_t k = 0; k < instruction.length; ++k) {
+                text += test::Formatted("%02x", instruction.bytes[k]);
+            }
+            text += " " + std::string(instruction.Text()) + "; ";
+            return true;
+        });
+        return text;
     }
 };
 
