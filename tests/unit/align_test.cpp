@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "engine/comparison.h"
 #include "platform/mapped_window.h"
@@ -34,12 +35,8 @@ struct Result : test::EditRecordingSink {
     ComparisonOutcome outcome;
 };
 
-// One edit of a script, at an offset of the first file.
-struct Edit {
-    RunKind kind;
-    uint64_t at;
-    size_t length;
-};
+// One edit of a script: its kind, its offset in the first file, its length.
+using Edit = std::tuple<RunKind, uint64_t, size_t>;
 
 // Makes the second file from base and the edits (in offset order, apart), and the records that
 // say exactly those edits. Bytes next to each edit are set so that it can be placed only where
@@ -55,26 +52,24 @@ Script MakeScript(std::string base, const std::vector<Edit>& edits, uint32_t see
     const auto other = [&random](char byte) {
         return static_cast<char>(byte ^ (1 + random() % 255));
     };
-    for (const Edit& edit : edits) {
-        if (edit.kind == kDelete && edit.at + edit.length < base.size()) {
-            base[edit.at + edit.length] = other(base[edit.at]);
+    for (const auto& [kind, offset, length] : edits) {
+        if (kind == kDelete && offset + length < base.size()) {
+            base[offset + length] = other(base[offset]);
         }
     }
     Script script{base, "", {}};
     uint64_t at = 0;
-    for (const Edit& edit : edits) {
-        script.second.append(base, at, edit.at - at);
-        at = edit.at;
-        const size_t cut = edit.kind == kInsert ? 0 : edit.length;
-        std::string bytes = edit.kind == kDelete ? "" : RandomBytes(edit.length, random());
+    for (const auto& [kind, offset, length] : edits) {
+        script.second.append(base, at, offset - at);
+        at = offset;
+        const size_t cut = kind == kInsert ? 0 : length;
+        std::string bytes = kind == kDelete ? "" : RandomBytes(length, random());
         // A change differs in every byte, an insertion from the byte it goes before.
-        const size_t differing =
-            edit.kind == kChange ? edit.length : (edit.kind == kInsert && at < base.size());
+        const size_t differing = kind == kChange ? length : (kind == kInsert && at < base.size());
         for (size_t k = 0; k < differing; ++k) {
             bytes[k] = other(base[at + k]);
         }
-        script.records.push_back(
-            {edit.kind, at, script.second.size(), base.substr(at, cut), bytes});
+        script.records.push_back({kind, at, script.second.size(), base.substr(at, cut), bytes});
         script.second += bytes;
         at += cut;
     }
