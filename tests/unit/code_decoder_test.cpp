@@ -244,10 +244,9 @@ struct Objdump {
 // of .data. Every instruction the report lists matches objdump's listing of its file: the same
 // VA and bytes, the same mnemonic up to the usual aliases, the same branch target.
 void MatchObjdumpOnRealImages() {
-    const std::map<std::string, std::string> aliases = {
-        {"je", "jz"},   {"jne", "jnz"}, {"jae", "jnb"}, {"ja", "jnbe"},
-        {"jg", "jnle"}, {"jge", "jnl"}, {"jnae", "jb"}, {"jc", "jb"},
-        {"jnc", "jnb"}, {"jna", "jbe"}, {"jpe", "jp"},  {"jpo", "jnp"}};
+    const std::map<std::string, std::string> aliases = {{"je", "jz"},   {"jne", "jnz"},
+                                                        {"jae", "jnb"}, {"ja", "jnbe"},
+                                                        {"jge", "jnl"}, {"jg", "jnle"}};
     for (const auto& [name, tool] : {std::pair{"code32.exe", TANDREL_OBJDUMP_32},
                                      std::pair{"code64.exe", TANDREL_OBJDUMP_64}}) {
         SCOPED_TRACE(name);
