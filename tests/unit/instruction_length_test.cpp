@@ -38,8 +38,7 @@ TEST(QuickInstructionLength, AgreesWithTheFullDecoder) {
             ASSERT_TRUE(quick == 0 || (ZYAN_SUCCESS(ZydisDecoderDecodeInstruction(
                                            &decoder, &context, bytes, count, &instruction)) &&
                                        quick == instruction.length))
-                << x64 << " " << std::hex << int{bytes[0]} << " " << int{bytes[1]} << " "
-                << int{bytes[2]} << " " << int{bytes[3]};
+                << x64 << testing::PrintToString(std::vector<int>(bytes, bytes + 4));
         }
     }
     // The quick path is taken for a good share: otherwise it saves nothing.
