@@ -14,20 +14,16 @@ namespace {
 std::string Edited(std::string bytes, const std::string& edits) {
     for (size_t k = 0; k + 3 <= edits.size(); k += 3) {
         const auto op = static_cast<unsigned char>(edits[k]);
-        const size_t at =
-            bytes.empty() ? 0 : static_cast<unsigned char>(edits[k + 1]) * 257 % (bytes.size() + 1);
+        const size_t at = static_cast<unsigned char>(edits[k + 1]) * 257 % (bytes.size() + 1);
         const size_t length = 1 + static_cast<unsigned char>(edits[k + 2]) % 40;
-        switch (op % 3) {
-            case 0:
-                bytes.insert(at, std::string(length, static_cast<char>(op)));
-                break;
-            case 1:
-                bytes.erase(at, length);
-                break;
-            default:
-                for (size_t j = at; j < at + length && j < bytes.size(); ++j) {
-                    bytes[j] = static_cast<char>(bytes[j] ^ op);
-                }
+        if (op % 3 == 0) {
+            bytes.insert(at, length, static_cast<char>(op));
+        } else if (op % 3 == 1) {
+            bytes.erase(at, length);
+        } else {
+            for (size_t j = at; j < at + length && j < bytes.size(); ++j) {
+                bytes[j] = static_cast<char>(bytes[j] ^ op);
+            }
         }
     }
     return bytes;
@@ -50,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ComparisonOptions options;
     options.align = true;
     test::EditRecordingSink sink;
-    PeImageInfo image;
-    const ComparisonOutcome outcome =
-        CompareFiles(image, first.c_str(), second.c_str(), options, sink);
+    const ComparisonOutcome outcome = CompareFiles(first.c_str(), second.c_str(), options, sink);
     if (!outcome.done || !sink.summary.complete || outcome.identical != (a == b) ||
         test::Replay(a, sink.records) != b) {
         __builtin_trap();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,12 @@ struct EditRecord {
 
     bool operator==(const EditRecord&) const = default;
 };
+
+inline void PrintTo(const EditRecord& r, std::ostream* out) {
+    *out << "{kind " << int(r.kind) << ", offset " << r.offset << ", second offset "
+         << r.secondOffset << ", " << r.first.size() << "/" << r.second.size() << " bytes, rva "
+         << r.rva << "/" << r.secondRva << "}";
+}
 
 inline EditRecord Inserted(uint64_t offset, uint64_t secondOffset, std::string bytes) {
     return {RunKind::kInsert, offset, secondOffset, "", std::move(bytes)};
@@ -70,22 +77,18 @@ inline std::optional<std::string> Replay(const std::string& first,
     uint64_t at = 0;
     for (const EditRecord& r : records) {
         const size_t length = r.kind == RunKind::kInsert ? r.second.size() : r.first.size();
-        if (r.offset < at || r.offset > first.size() || length == 0 ||
-            (r.kind == RunKind::kChange && r.first.size() != r.second.size())) {
+        bool badChange = r.kind == RunKind::kChange && r.first.size() != r.second.size();
+        for (size_t k = 0; r.kind == RunKind::kChange && !badChange && k < length; ++k) {
+            badChange = r.first[k] == r.second[k];
+        }
+        if (r.offset < at || r.offset > first.size() || length == 0 || badChange) {
             return std::nullopt;
         }
         second.append(first, at, r.offset - at);
         at = r.offset;
-        if (r.secondOffset != second.size()) {
+        if (r.secondOffset != second.size() ||
+            (r.kind != RunKind::kInsert && first.compare(at, length, r.first) != 0)) {
             return std::nullopt;
-        }
-        if (r.kind != RunKind::kInsert && first.compare(at, length, r.first) != 0) {
-            return std::nullopt;
-        }
-        for (size_t k = 0; r.kind == RunKind::kChange && k < length; ++k) {
-            if (r.first[k] == r.second[k]) {
-                return std::nullopt;
-            }
         }
         second += r.second;
         at += r.kind == RunKind::kInsert ? 0 : length;

@@ -3,9 +3,9 @@
 // ranges, the record limit, build noise and images.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <random>
+#include <tuple>
 
 #include "engine/comparison.h"
 #include "platform/mapped_window.h"
@@ -20,6 +20,7 @@ using test::Changed;
 using test::Deleted;
 using test::EditRecord;
 using test::Inserted;
+using enum RunKind;
 
 std::string RandomBytes(size_t size, uint32_t seed) {
     std::mt19937 random(seed);
@@ -30,46 +31,12 @@ std::string RandomBytes(size_t size, uint32_t seed) {
     return bytes;
 }
 
-}  // namespace
-}  // namespace tandrel
-
-namespace tandrel::test {
-void PrintTo(const EditRecord& r, std::ostream* out) {
-    *out << "{kind " << int(r.kind) << ", offset " << r.offset << ", second offset "
-         << r.secondOffset << ", " << r.first.size() << "/" << r.second.size() << " bytes, rva "
-         << r.rva << "/" << r.secondRva << "}";
-}
-}  // namespace tandrel::test
-
-namespace tandrel {
-namespace {
-
-struct Result {
-    std::vector<EditRecord> records;
-    ComparisonSummary summary;
+struct Result : test::EditRecordingSink {
     ComparisonOutcome outcome;
 };
 
-Result Align(const test::TempDir& dir, const std::string& first, const std::string& second,
-             ComparisonOptions options = {}) {
-    options.align = true;
-    const std::string a = dir.Write("a.bin", first);
-    const std::string b = dir.Write("b.bin", second);
-    test::EditRecordingSink sink;
-    Result result;
-    result.outcome = CompareFiles(a.c_str(), b.c_str(), options, sink);
-    EXPECT_TRUE(sink.aligned);
-    result.records = std::move(sink.records);
-    result.summary = sink.summary;
-    return result;
-}
-
-// One edit of a script, at an offset of the first file.
-struct Edit {
-    RunKind kind;
-    uint64_t at;
-    size_t length;
-};
+// One edit of a script: its kind, its offset in the first file, its length.
+using Edit = std::tuple<RunKind, uint64_t, size_t>;
 
 // Makes the second file from base and the edits (in offset order, apart), and the records that
 // say exactly those edits. Bytes next to each edit are set so that it can be placed only where
@@ -85,36 +52,26 @@ Script MakeScript(std::string base, const std::vector<Edit>& edits, uint32_t see
     const auto other = [&random](char byte) {
         return static_cast<char>(byte ^ (1 + random() % 255));
     };
-    for (const Edit& edit : edits) {
-        if (edit.kind == RunKind::kDelete && edit.at + edit.length < base.size()) {
-            base[edit.at + edit.length] = other(base[edit.at]);
+    for (const auto& [kind, offset, length] : edits) {
+        if (kind == kDelete && offset + length < base.size()) {
+            base[offset + length] = other(base[offset]);
         }
     }
     Script script{base, "", {}};
     uint64_t at = 0;
-    for (const Edit& edit : edits) {
-        script.second.append(base, at, edit.at - at);
-        at = edit.at;
-        const uint64_t secondAt = script.second.size();
-        if (edit.kind == RunKind::kDelete) {
-            script.records.push_back(Deleted(at, secondAt, base.substr(at, edit.length)));
-            at += edit.length;
-            continue;
+    for (const auto& [kind, offset, length] : edits) {
+        script.second.append(base, at, offset - at);
+        at = offset;
+        const size_t cut = kind == kInsert ? 0 : length;
+        std::string bytes = kind == kDelete ? "" : RandomBytes(length, random());
+        // A change differs in every byte, an insertion from the byte it goes before.
+        const size_t differing = kind == kChange ? length : (kind == kInsert && at < base.size());
+        for (size_t k = 0; k < differing; ++k) {
+            bytes[k] = other(base[at + k]);
         }
-        std::string bytes = RandomBytes(edit.length, static_cast<uint32_t>(random()));
-        if (edit.kind == RunKind::kChange) {
-            for (size_t k = 0; k < edit.length; ++k) {
-                bytes[k] = other(base[at + k]);
-            }
-            script.records.push_back(Changed(at, secondAt, base.substr(at, edit.length), bytes));
-            at += edit.length;
-        } else {
-            if (at < base.size()) {
-                bytes.front() = other(base[at]);
-            }
-            script.records.push_back(Inserted(at, secondAt, bytes));
-        }
+        script.records.push_back({kind, at, script.second.size(), base.substr(at, cut), bytes});
         script.second += bytes;
+        at += cut;
     }
     script.second.append(base, at);
     return script;
@@ -139,6 +96,28 @@ constexpr uint64_t kChunkEdge = 16777216;
 
 class AlignTest : public ::testing::Test {
   protected:
+    Result Align(const std::string& first, const std::string& second,
+                 ComparisonOptions options = {}) {
+        options.align = true;
+        Result result;
+        result.outcome = CompareFiles(dir_.Write("a.bin", first).c_str(),
+                                      dir_.Write("b.bin", second).c_str(), options, result);
+        EXPECT_TRUE(result.aligned);
+        return result;
+    }
+    // A whole run whose records replay the first file into the second; when the records are
+    // known, exactly those.
+    void Check(const std::string& first, const std::string& second,
+               const std::optional<std::vector<EditRecord>>& records = std::nullopt) {
+        const Result result = Align(first, second);
+        EXPECT_TRUE(result.outcome.done);
+        EXPECT_TRUE(result.summary.complete);
+        EXPECT_EQ(result.outcome.identical, first == second);
+        EXPECT_EQ(test::Replay(first, result.records), second);
+        if (records) {
+            EXPECT_EQ(result.records, *records);
+        }
+    }
     test::TempDir dir_;
 };
 
@@ -151,53 +130,43 @@ TEST_F(AlignTest, UniqueEditsAreReportedExactly) {
         size_t size;
         std::vector<Edit> edits;
     } rows[] = {
-        {"insert at start", 300000, {{RunKind::kInsert, 0, 16}}},
-        {"insert at end", 300000, {{RunKind::kInsert, 300000, 16}}},
-        {"insert 5 before end", 300000, {{RunKind::kInsert, 299995, 9}}},
-        {"delete at start", 300000, {{RunKind::kDelete, 0, 16}}},
-        {"delete at end", 300000, {{RunKind::kDelete, 299984, 16}}},
-        {"one byte each",
+        {"at start and end", 300000, {{kInsert, 0, 16}, {kDelete, 299984, 16}}},
+        {"at start, 5 before end", 300000, {{kDelete, 0, 16}, {kInsert, 299995, 9}}},
+        {"one byte each, 3000, at end",
          300000,
-         {{RunKind::kInsert, 1000, 1}, {RunKind::kDelete, 2000, 1}, {RunKind::kChange, 3000, 1}}},
-        {"insert across chunk edge", kChunkEdge + 65536, {{RunKind::kInsert, kChunkEdge - 8, 16}}},
-        {"delete across chunk edge", kChunkEdge + 65536, {{RunKind::kDelete, kChunkEdge - 8, 16}}},
+         {{kInsert, 1000, 1},
+          {kDelete, 2000, 1},
+          {kChange, 3000, 1},
+          {kChange, 100000, 3000},
+          {kInsert, 300000, 16}}},
+        {"insert across chunk edge", kChunkEdge + 65536, {{kInsert, kChunkEdge - 8, 16}}},
+        {"delete across chunk edge", kChunkEdge + 65536, {{kDelete, kChunkEdge - 8, 16}}},
         {"edits across buffer end",
          19005440 + 4 * kMiB,
-         {{RunKind::kInsert, 19005440 - 8, 16},
-          {RunKind::kDelete, 19005440 + 2 * kMiB - 3, 40},
-          {RunKind::kInsert, 19005440 + 3 * kMiB, 1000}}},
-        {"insert 1 MiB", 3 * kMiB, {{RunKind::kInsert, kMiB + 12345, kMiB}}},
-        {"delete 1 MiB", 3 * kMiB, {{RunKind::kDelete, kMiB + 12345, kMiB}}},
-        {"change 3000", 300000, {{RunKind::kChange, 100000, 3000}}},
-        {"300 insertions", 2 * kMiB, SpacedEdits({RunKind::kInsert}, 300, 64, 3000, 1)},
-        {"300 deletions", 2 * kMiB, SpacedEdits({RunKind::kDelete}, 300, 64, 3000, 2)},
-        {"600 mixed", 4 * kMiB,
-         SpacedEdits({RunKind::kInsert, RunKind::kChange, RunKind::kDelete}, 600, 2000, 3000, 3)},
-        {"mixed, close", 300000,
-         SpacedEdits({RunKind::kDelete, RunKind::kInsert, RunKind::kChange}, 500, 40, 60, 4)},
+         {{kInsert, 19005440 - 8, 16},
+          {kDelete, 19005440 + 2 * kMiB - 3, 40},
+          {kInsert, 19005440 + 3 * kMiB, 1000}}},
+        {"1 MiB", 4 * kMiB, {{kInsert, kMiB + 12345, kMiB}, {kDelete, 2 * kMiB + 12345, kMiB}}},
+        {"300 insertions", 2 * kMiB, SpacedEdits({kInsert}, 300, 64, 3000, 1)},
+        {"300 deletions", 2 * kMiB, SpacedEdits({kDelete}, 300, 64, 3000, 2)},
+        {"600 mixed", 4 * kMiB, SpacedEdits({kInsert, kChange, kDelete}, 600, 2000, 3000, 3)},
+        {"mixed, close", 300000, SpacedEdits({kDelete, kInsert, kChange}, 500, 40, 60, 4)},
     };
     uint32_t seed = 10;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const Script script = MakeScript(RandomBytes(row.size, seed), row.edits, seed + 1);
         seed += 2;
+        Check(script.first, script.second, script.records);
 #ifndef _WIN32
         // Where mapping is refused (as on Windows), the files are read instead, with the same
         // records.
         if (row.size > 2 * kMiB) {
             TestMappingSeam() = {[](uint64_t) { return false; }, nullptr};
-            const Result read = Align(dir_, script.first, script.second);
+            Check(script.first, script.second, script.records);
             TestMappingSeam() = {};
-            EXPECT_TRUE(read.records == script.records);
         }
 #endif
-        const Result result = Align(dir_, script.first, script.second);
-        EXPECT_TRUE(result.outcome.done);
-        EXPECT_TRUE(result.summary.complete);
-        EXPECT_FALSE(result.outcome.identical);
-        EXPECT_EQ(result.records.size(), row.edits.size());
-        EXPECT_TRUE(result.records == script.records);
-        EXPECT_EQ(test::Replay(script.first, result.records), script.second);
     }
 }
 
@@ -212,38 +181,6 @@ TEST_F(AlignTest, AnyPairReplays) {
         return s.substr(0, at) + bytes + s.substr(at + cut);
     };
     const std::string zeros(2 * kMiB, '\0');
-    const struct {
-        const char* name;
-        std::string first;
-        std::string second;
-    } rows[] = {
-        {"both empty", "", ""},
-        {"identical", random, random},
-        {"unrelated", RandomBytes(1500000, 8), RandomBytes(2700000, 9)},
-        {"insertion past the bound", random, spliced(random, kMiB, RandomBytes(3 * kMiB, 5), 0)},
-        {"deletion past the bound", random, spliced(random, 200000, "", 2 * kMiB)},
-        {"zeros with edits", zeros,
-         spliced(spliced(zeros, 500000, std::string(100, '\0'), 0), 900000, "\xFF\xFF", 1)},
-        {"zeros to random", zeros, random},
-        {"periodic, insertion", periodic, spliced(periodic, 700001, "xyz", 0)},
-        {"periodic, shifted by one", periodic, periodic.substr(1)},
-        {"insertion repeats", "0123456789AB" + random.substr(0, 5000),
-         "0123456789ABABABAB" + random.substr(0, 5000)},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
-        const Result result = Align(dir_, row.first, row.second);
-        EXPECT_TRUE(result.outcome.done);
-        EXPECT_TRUE(result.summary.complete);
-        EXPECT_EQ(result.outcome.identical, row.first == row.second);
-        EXPECT_EQ(test::Replay(row.first, result.records), row.second);
-    }
-}
-
-// The shapes an empty side and a tie take: an insertion of "AB" into "..AB.." is placed after
-// the bytes already there, one changed byte is a change, not an insertion and a deletion, and
-// of two ways that pass over as many bytes the one with more changed bytes is taken.
-TEST_F(AlignTest, PlacementOfEditsThatCouldGoTwoWays) {
     const std::string r = RandomBytes(4000, 11);
     const std::string tail = "x" + RandomBytes(4000, 12);
     std::string ab;
@@ -254,25 +191,38 @@ TEST_F(AlignTest, PlacementOfEditsThatCouldGoTwoWays) {
         const char* name;
         std::string first;
         std::string second;
-        std::vector<EditRecord> records;
+        std::optional<std::vector<EditRecord>> records;
     } rows[] = {
-        {"first empty", "", "abc", {Inserted(0, 0, "abc")}},
-        {"second empty", "abc", "", {Deleted(0, 0, "abc")}},
-        {"AB into ..AB..", r + "AB" + tail, r + "ABAB" + tail, {Inserted(4002, 4002, "AB")}},
-        {"repeated byte", r + "aaaa" + tail, r + "aaaaaa" + tail, {Inserted(4004, 4004, "aa")}},
-        {"one byte changed", r + "Q" + tail, r + "W" + tail, {Changed(4000, 4000, "Q", "W")}},
-        // "Q" changed to "b", or "Qa" deleted: as many bytes passed over; the change is taken.
+        {"identical", random, random, {{}}},
+        {"unrelated", RandomBytes(1500000, 8), RandomBytes(2700000, 9)},
+        {"insertion past the bound", random, spliced(random, kMiB, RandomBytes(3 * kMiB, 5), 0)},
+        {"deletion past the bound", random, spliced(random, 200000, "", 2 * kMiB)},
+        {"zeros with edits", zeros,
+         spliced(spliced(zeros, 500000, std::string(100, '\0'), 0), 900000, "\xFF\xFF", 1)},
+        {"zeros to random", zeros, random},
+        {"periodic, insertion", periodic, spliced(periodic, 700001, "xyz", 0)},
+        {"periodic, shifted by one", periodic, periodic.substr(1)},
+        {"insertion repeats", "0123456789AB" + random.substr(0, 5000),
+         "0123456789ABABABAB" + random.substr(0, 5000)},
+        // The shapes an empty side and a tie take: an insertion of "AB" into "..AB.." is placed
+        // after the bytes already there, one changed byte is a change, not an insertion and a
+        // deletion, and of two ways that pass over as many bytes the one with more changed bytes
+        // is taken: "Q" changed to "b", not "Qa" deleted.
+        {"both empty", "", "", {{}}},
+        {"first empty", "", "abc", {{Inserted(0, 0, "abc")}}},
+        {"second empty", "abc", "", {{Deleted(0, 0, "abc")}}},
+        {"AB into ..AB..", r + "AB" + tail, r + "ABAB" + tail, {{Inserted(4002, 4002, "AB")}}},
+        {"repeated byte", r + "aaaa" + tail, r + "aaaaaa" + tail, {{Inserted(4004, 4004, "aa")}}},
+        {"one byte changed", r + "Q" + tail, r + "W" + tail, {{Changed(4000, 4000, "Q", "W")}}},
         {"change or deletion",
          r + "Q" + ab + tail,
          r + "b" + ab + tail,
-         {Changed(4000, 4000, "Q", "b")}},
-        {"short tail insertion", "0123456789", "012345xy6789", {Inserted(6, 6, "xy")}},
+         {{Changed(4000, 4000, "Q", "b")}}},
+        {"short tail insertion", "0123456789", "012345xy6789", {{Inserted(6, 6, "xy")}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        const Result result = Align(dir_, row.first, row.second);
-        EXPECT_TRUE(result.records == row.records);
-        EXPECT_EQ(test::Replay(row.first, result.records), row.second);
+        Check(row.first, row.second, row.records);
     }
 }
 
@@ -280,27 +230,23 @@ TEST_F(AlignTest, PlacementOfEditsThatCouldGoTwoWays) {
 // only as far as it lines up with it; the record limit stops the run.
 TEST_F(AlignTest, RangesAndRecordLimit) {
     const std::string base = RandomBytes(100000, 21);
-    const Script script = MakeScript(base,
-                                     {{RunKind::kInsert, 1000, 16},
-                                      {RunKind::kDelete, 20000, 30},
-                                      {RunKind::kChange, 40000, 5},
-                                      {RunKind::kInsert, 60000, 7}},
-                                     22);
+    const Script script = MakeScript(
+        base, {{kInsert, 1000, 16}, {kDelete, 20000, 30}, {kChange, 40000, 5}, {kInsert, 60000, 7}},
+        22);
     std::vector<EditRecord> shifted = script.records;
     for (EditRecord& record : shifted) {
         record.secondOffset += 4;
     }
-    EXPECT_TRUE(
-        Align(dir_, script.first, "1234" + script.second, {.range = {.skips = {5, 9}}}).records ==
-        shifted);
+    EXPECT_EQ(Align(script.first, "1234" + script.second, {.range = {.skips = {5, 9}}}).records,
+              shifted);
     // A limit before the third edit, and one past a shorter second file.
-    const Result limited = Align(dir_, script.first, script.second, {.range = {.limit = 40000}});
-    EXPECT_TRUE(limited.records ==
-                std::vector<EditRecord>(script.records.begin(), script.records.begin() + 2));
+    const Result limited = Align(script.first, script.second, {.range = {.limit = 40000}});
+    EXPECT_EQ(limited.records,
+              std::vector<EditRecord>(script.records.begin(), script.records.begin() + 2));
     EXPECT_TRUE(limited.summary.complete);
-    EXPECT_TRUE(Align(dir_, base, base.substr(0, 30000), {.range = {.limit = 50000}}).records ==
-                std::vector<EditRecord>{Deleted(30000, 30000, base.substr(30000, 20000))});
-    const Result capped = Align(dir_, script.first, script.second, {.maxRuns = 2});
+    EXPECT_EQ(Align(base, base.substr(0, 30000), {.range = {.limit = 50000}}).records,
+              std::vector<EditRecord>{Deleted(30000, 30000, base.substr(30000, 20000))});
+    const Result capped = Align(script.first, script.second, {.maxRuns = 2});
     EXPECT_EQ(capped.records.size(), 2u);
     EXPECT_TRUE(capped.summary.stoppedAtLimit);
     EXPECT_FALSE(capped.summary.complete);
@@ -310,32 +256,23 @@ TEST_F(AlignTest, RangesAndRecordLimit) {
 // An image with a block inserted into its section: the insertion's RVA and VA in both images,
 // each through its own section table, and the time stamp set aside as build noise.
 TEST_F(AlignTest, InsertionIntoAnImage) {
-    test::Bytes firstImage =
-        test::PeBuilder{.fileSize = 0x2000}.Section(0x1000, 0x1C00, 0x400).Build();
-    test::Bytes secondImage =
-        test::PeBuilder{.fileSize = 0x2010}.Section(0x3000, 0x1C10, 0x400).Build();
+    const test::Bytes a = test::PeBuilder{}.Section(0x1000, 0x1C00, 0x400).Build();
+    const test::Bytes b = test::PeBuilder{}.Section(0x3000, 0x1C10, 0x400).Build();
     const std::string data = RandomBytes(0x1C00, 31);
-    std::copy(data.begin(), data.end(), firstImage.begin() + 0x400);
-    std::copy(data.begin(), data.begin() + 0x800, secondImage.begin() + 0x400);
     const std::string inserted(16, 'I');
-    std::copy(inserted.begin(), inserted.end(), secondImage.begin() + 0xC00);
-    std::copy(data.begin() + 0x800, data.end(), secondImage.begin() + 0xC10);
-    secondImage[0x80 + 8] = 0x5A;  // the file header's TimeDateStamp
-    const std::string first(firstImage.begin(), firstImage.end());
-    const std::string second(secondImage.begin(), secondImage.end());
+    const std::string first = std::string(a.begin(), a.begin() + 0x400) + data;
+    std::string second = std::string(b.begin(), b.begin() + 0x400) + data.substr(0, 0x800) +
+                         inserted + data.substr(0x800);
+    second[0x80 + 8] = 0x5A;  // the file header's TimeDateStamp
 
-    const Result plain = Align(dir_, first, second);
+    const Result plain = Align(first, second);
     EXPECT_EQ(test::Replay(first, plain.records), second);
     ASSERT_FALSE(plain.records.empty());
-    EditRecord expected = Inserted(0xC00, 0xC00, inserted);
-    expected.rva = 0x1800;
-    expected.va = 0x401800;
-    expected.secondRva = 0x3800;
-    expected.secondVa = 0x403800;
-    EXPECT_EQ(plain.records.back(), expected);
+    EXPECT_EQ(plain.records.back(), (EditRecord{kInsert, 0xC00, 0xC00, "", inserted, 0x1800,
+                                                0x401800, 0x3800, 0x403800}));
     EXPECT_EQ(plain.records.front().offset, 0x88u);
 
-    const Result quiet = Align(dir_, first, second, {.ignorePeNoise = true});
+    const Result quiet = Align(first, second, {.ignorePeNoise = true});
     EXPECT_EQ(quiet.summary.ignoredBytes, 1u);
     EXPECT_EQ(quiet.summary.ignoredFields, 1u);
     EXPECT_EQ(quiet.records.front().offset, plain.records[1].offset);
@@ -355,8 +292,7 @@ void ChangeFile() {
 }
 
 TEST_F(AlignTest, ChangedInputVoidsTheRun) {
-    const std::string base = RandomBytes(3 * kMiB, 41);
-    const Script script = MakeScript(base, {{RunKind::kInsert, 2 * kMiB, 16}}, 42);
+    const Script script = MakeScript(RandomBytes(3 * kMiB, 41), {{kInsert, 2 * kMiB, 16}}, 42);
     const struct {
         const char* name;
         const char* file;
@@ -372,16 +308,9 @@ TEST_F(AlignTest, ChangedInputVoidsTheRun) {
         SCOPED_TRACE(row.name);
         changingPath = dir_.File(row.file);
         changedSize = row.size;
-        if (row.mapping) {
-            TestMappingSeam() = {nullptr, [](uint64_t) { ChangeFile(); }};
-        } else {
-            TestMappingSeam() = {[](uint64_t) {
-                                     ChangeFile();
-                                     return false;
-                                 },
-                                 nullptr};
-        }
-        const Result result = Align(dir_, script.first, script.second);
+        TestMappingSeam() = row.mapping ? MappingSeam{nullptr, [](uint64_t) { ChangeFile(); }}
+                                        : MappingSeam{[](uint64_t) { return ChangeFile(), false; }};
+        const Result result = Align(script.first, script.second);
         TestMappingSeam() = {};
         const Trouble& trouble = result.outcome.trouble;
         EXPECT_TRUE(changingPath.empty());
