@@ -174,10 +174,10 @@ class Parser {
                 options.pairsFrom = text;
                 return true;
             case Id::kProgress:
-                options.progress = ProgressChoice::kAlways;
+                options.progress = ProgressMode::kAlways;
                 return true;
             case Id::kNoProgress:
-                options.progress = ProgressChoice::kNever;
+                options.progress = ProgressMode::kNever;
                 return true;
         }
         return true;

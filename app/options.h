@@ -12,7 +12,8 @@ namespace tandrel {
 
 enum class OutputFormat { kText, kJsonLines, kDif, k1337, kIps };
 
-enum class ProgressChoice { kAuto, kAlways, kNever };
+// When the progress line shows: on a terminal once a run has lasted a second, always, never.
+enum class ProgressMode { kAuto, kAlways, kNever };
 
 struct Options {
     OutputFormat format = OutputFormat::kText;
@@ -28,7 +29,7 @@ struct Options {
     bool revert = false;
     // A file of NUL-separated pairs ("-": standard input) to compare one after another.
     std::optional<std::string> pairsFrom;
-    ProgressChoice progress = ProgressChoice::kAuto;
+    ProgressMode progress = ProgressMode::kAuto;
     // Some option asks for a headless result, so the dialog is never the answer.
     bool headless = false;
 };

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <string>
 
-namespace tandrel {
+#include "app/options.h"
 
-enum class ProgressMode { kAuto, kAlways, kNever };
+namespace tandrel {
 
 class ProgressLine {
   public:

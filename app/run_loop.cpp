@@ -265,9 +265,7 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
         result.status = kFailed;
         return result;
     }
-    ProgressLine progress(options.progress == ProgressChoice::kAlways  ? ProgressMode::kAlways
-                          : options.progress == ProgressChoice::kNever ? ProgressMode::kNever
-                                                                       : ProgressMode::kAuto);
+    ProgressLine progress(options.progress);
     // A patch is a new file until it replaces the report: a signal removes it and ends the run at
     // once (see the file replacement); a streamed report ends at a whole record instead.
     if (!IsPatch(options.format)) {
