@@ -293,17 +293,13 @@ TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
                                  "pair " + Hex("A/y") + " " + Hex("B/y") + " 0 0 True\n" + "pair " +
                                  Hex("two") + " " + Hex("one") + " 1 2 False\n" +
                                  "total 4 1 3 0 0 0 0 0 3 5 True\n";
-    EXPECT_EQ(
-        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=list", "r1"}).status,
-        0);
-    EXPECT_EQ(Canonical(dir.File("r1")), expected);
-    test::ProgramSetting fromList;
-    fromList.input = dir.File("list");
-    EXPECT_EQ(
-        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=-", "r2"}, fromList)
-            .status,
-        0);
-    EXPECT_EQ(Canonical(dir.File("r2")), expected);
+    for (const std::string from : {"list", "-"}) {  // "-": standard input
+        const test::ProgramRun run = test::RunTandrel(
+            dir.Path().string(), {"--format=jsonl", "--pairs-from=" + from, "r" + from},
+            {.input = from == "-" ? dir.File("list") : ""});
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(Canonical(dir.File("r" + from)), expected) << from;
+    }
 }
 
 TEST(TreeRun, ProgressLineOnTheTerminalNeverInTheReport) {
