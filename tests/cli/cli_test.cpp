@@ -71,6 +71,9 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
     const std::string kNotAFile =
         ": not a regular file or block device with a size its content keeps to";
     const std::string kOverwrite = ": names one of the inputs, which would be overwritten";
+    const std::string kHelp = " (tandrel --help lists the options)";
+    const std::string kNoAlign =
+        "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=";
     const struct {
         std::vector<std::string> arguments;
         int status;
@@ -166,25 +169,14 @@ TEST(CommandLineRun, ArgumentsExitStatusMessagesAndFiles) {
         {{"--align", "--bytes=2", "--exit-code", "a.bin", "ins.bin", ""}, 0, ""},
         {{"--align", "a.bin", "nwe.bin"}, 2, "tandrel: nwe.bin: No such file or directory"},
         // The patch formats cannot hold an insertion: refused before anything is opened.
-        {{"--align", "--format=dif", "a.bin", "ins.bin"},
-         2,
-         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=dif "
-         "(tandrel --help lists the options)"},
-        {{"--format=1337", "a.bin", "ins.bin", "r.txt", "--align"},
-         2,
-         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=1337 "
-         "(tandrel --help lists the options)"},
-        {{"--align", "--format=ips", "a.bin", "ins.bin", "-"},
-         2,
-         "tandrel: a patch cannot hold inserted or deleted bytes: --align not with --format=ips "
-         "(tandrel --help lists the options)"},
-        {{"--frob", "a.bin", "b.bin"},
-         2,
-         "tandrel: unknown option '--frob' (tandrel --help lists the options)"},
+        {{"--align", "--format=dif", "a.bin", "ins.bin"}, 2, kNoAlign + "dif" + kHelp},
+        {{"--format=1337", "a.bin", "ins.bin", "r.txt", "--align"}, 2, kNoAlign + "1337" + kHelp},
+        {{"--align", "--format=ips", "a.bin", "ins.bin", "-"}, 2, kNoAlign + "ips" + kHelp},
+        {{"--frob", "a.bin", "b.bin"}, 2, "tandrel: unknown option '--frob'" + kHelp},
         {{"a.bin", "b.bin", "--bytes=1k"},
          2,
-         "tandrel: bad value for --bytes: '1k' (a number: decimal, or hexadecimal after 0x) "
-         "(tandrel --help lists the options)"},
+         "tandrel: bad value for --bytes: '1k' (a number: decimal, or hexadecimal after 0x)" +
+             kHelp},
     };
     bool nodeRowsRan = true;
     for (const auto& c : cases) {

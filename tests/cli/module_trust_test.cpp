@@ -10,7 +10,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
 
 #include "tests/support/temp_dir.h"
 
@@ -20,7 +19,9 @@ namespace fs = std::filesystem;
 // program then gives, run as another account (through setpriv) when one is named.
 struct Row {
     const char* module;
-    std::function<int()> change;  // made to a sound layout; not 0 when it cannot be made
+    // A shell command made in the prefix to a sound layout ($so the module); failing when it
+    // cannot be made.
+    const char* change;
     int status;
     std::string error;
     const char* account = nullptr;  // run as this uid, with the gid of the same number
@@ -45,8 +46,11 @@ class Prefix {
         fs::create_directories(p + "/bin");
         fs::copy_file(TANDREL_BINARY, p + "/bin/tandrel");
         fs::copy_file(row.module, so);
-        if (row.change() != 0) {
-            return;  // chown needs root, as in CI
+        const std::string change =
+            "cd " + p + " && so=lib/tandrel/tandrel-qt-dialog.so && " + row.change;
+        if (std::system(change.c_str()) != 0) {
+            EXPECT_NE(::geteuid(), 0u) << change;  // chown needs root, as in CI
+            return;
         }
         const std::string as = row.account ? std::string("setpriv --reuid=") + row.account +
                                                  " --regid=" + row.account + " --clear-groups "
@@ -63,73 +67,40 @@ class Prefix {
 
 TEST(DialogModule, LoadedOnlyFromWhereNobodyElseCouldPutIt) {
     const Prefix x;
-    const std::string &p = x.p, &lib = x.lib, &folder = x.folder, &so = x.so;
+    const std::string &p = x.p, &lib = x.lib, &folder = x.folder;
     const auto refused = [&](const std::string& why) { return x.Refused(why); };
     const Row cases[] = {
-        {PLANTED_MODULE, [] { return 0; }, 0, ""},
-        {PLANTED_MODULE, [&] { return ::chmod(lib.c_str(), 01777); }, 0, ""},
-        {PLANTED_MODULE, [&] { return ::chmod(lib.c_str(), 0775); }, 0, ""},  // root's group
-        {PLANTED_MODULE, [&] { return ::chown(lib.c_str(), 0, 50) | ::chmod(lib.c_str(), 0775); },
-         0, ""},  // staff, which may write /usr/local
-        {PLANTED_MODULE, [&] { return ::chmod(lib.c_str(), 0777); }, 1,
-         refused("folder " + lib + " is writable by others")},
-        {PLANTED_MODULE, [&] { return ::chown(lib.c_str(), 0, 1234) | ::chmod(lib.c_str(), 0775); },
-         1, refused("folder " + lib + " is writable by group 1234")},
-        {PLANTED_MODULE, [&] { return ::chown(folder.c_str(), 1234, 0); }, 1,
+        {PLANTED_MODULE, "true", 0, ""},
+        {PLANTED_MODULE, "chmod 1777 lib", 0, ""},
+        {PLANTED_MODULE, "chmod 775 lib", 0, ""},                    // root's group
+        {PLANTED_MODULE, "chown 0:50 lib && chmod 775 lib", 0, ""},  // staff, may write /usr/local
+        {PLANTED_MODULE, "chmod 777 lib", 1, refused("folder " + lib + " is writable by others")},
+        {PLANTED_MODULE, "chown 0:1234 lib && chmod 775 lib", 1,
+         refused("folder " + lib + " is writable by group 1234")},
+        {PLANTED_MODULE, "chown 1234:0 lib/tandrel", 1,
          refused("folder " + folder + " is owned by another user (uid 1234)")},
-        {PLANTED_MODULE, [&] { return ::chown(so.c_str(), 0, 0) | ::chmod(so.c_str(), 0664); }, 1,
-         refused("writable by group 0")},
-        {PLANTED_MODULE, [&] { return ::chown(so.c_str(), 1234, 0); }, 1,
-         refused("owned by another user (uid 1234)")},
-        {PLANTED_MODULE,
-         [&] {
-             return ::rename(lib.c_str(), (p + "/real").c_str()) | ::symlink("real", lib.c_str()) |
-                    ::lchown(lib.c_str(), 1234, 1234);
-         },
-         1, refused("link " + lib + " is owned by another user (uid 1234)")},
+        {PLANTED_MODULE, "chown 0:0 $so && chmod 664 $so", 1, refused("writable by group 0")},
+        {PLANTED_MODULE, "chown 1234:0 $so", 1, refused("owned by another user (uid 1234)")},
+        {PLANTED_MODULE, "mv lib real && ln -s real lib && chown -h 1234:1234 lib", 1,
+         refused("link " + lib + " is owned by another user (uid 1234)")},
         // ".." in a link goes back from where the link led: out of bin, into real.
-        {PLANTED_MODULE,
-         [&] {
-             return ::rename(lib.c_str(), (p + "/real").c_str()) |
-                    ::symlink("bin/../real", lib.c_str());
-         },
-         0, ""},
+        {PLANTED_MODULE, "mv lib real && ln -s bin/../real lib", 0, ""},
         // A folder passed through on the way to ".." is checked as any other.
-        {PLANTED_MODULE,
-         [&] {
-             return ::rename(lib.c_str(), (p + "/real").c_str()) |
-                    ::mkdir((p + "/open").c_str(), 0) | ::chmod((p + "/open").c_str(), 0777) |
-                    ::symlink("open/../real", lib.c_str());
-         },
-         1, refused("folder " + p + "/open is writable by others")},
+        {PLANTED_MODULE, "mv lib real && mkdir -m 777 open && ln -s open/../real lib", 1,
+         refused("folder " + p + "/open is writable by others")},
         // An absolute link starts the walk again from the root.
-        {PLANTED_MODULE,
-         [&] {
-             return ::rename(lib.c_str(), (p + "/real").c_str()) |
-                    ::symlink((p + "/real").c_str(), lib.c_str());
-         },
-         0, ""},
-        {PLANTED_MODULE,
-         [&] {
-             return ::mkdir((p + "/open").c_str(), 0) | ::chmod((p + "/open").c_str(), 0777) |
-                    ::rename(lib.c_str(), (p + "/open/real").c_str()) |
-                    ::symlink((p + "/open/real").c_str(), lib.c_str());
-         },
-         1, refused("folder " + p + "/open is writable by others")},
-        {PLANTED_MODULE,
-         [&] {
-             return ::rename(lib.c_str(), (p + "/real").c_str()) | ::symlink("loop", lib.c_str()) |
-                    ::symlink("lib", (p + "/loop").c_str());
-         },
-         1, refused("Too many levels of symbolic links")},
-        {QT_DIALOG_MODULE, [&] { return ::truncate(so.c_str(), 5000); }, 1,
+        {PLANTED_MODULE, "mv lib real && ln -s \"$PWD/real\" lib", 0, ""},
+        {PLANTED_MODULE, "mkdir -m 777 open && mv lib open/real && ln -s \"$PWD/open/real\" lib", 1,
+         refused("folder " + p + "/open is writable by others")},
+        {PLANTED_MODULE, "mv lib real && ln -s loop lib && ln -s lib loop", 1,
+         refused("Too many levels of symbolic links")},
+        {QT_DIALOG_MODULE, "truncate -s 5000 $so", 1,
          refused("cut short: a loadable segment ends past its end")},
-        {PLANTED_MODULE, [&] { return ::unlink(so.c_str()) | ::mkfifo(so.c_str(), 0600); }, 1,
-         refused("not a regular file")},
-        {PLANTED_MODULE, [&] { return ::truncate(so.c_str(), 3); }, 1, refused("not an ELF file")},
-        {PLANTED_OTHER_VERSION, [] { return 0; }, 1,
+        {PLANTED_MODULE, "rm $so && mkfifo -m 600 $so", 1, refused("not a regular file")},
+        {PLANTED_MODULE, "truncate -s 3 $so", 1, refused("not an ELF file")},
+        {PLANTED_OTHER_VERSION, "true", 1,
          refused("not a dialog module of this version (it has no entry TandrelRunDialog_1_0_0_1)")},
-        {PLANTED_MODULE, [] { return 0; }, 1,
+        {PLANTED_MODULE, "true", 1,
          "tandrel: cannot open the dialog: no display (none of DISPLAY, WAYLAND_DISPLAY and "
          "QT_QPA_PLATFORM is set)\n",
          nullptr, "-u QT_QPA_PLATFORM"},
@@ -180,19 +151,15 @@ TEST(DialogModule, GroupWriteOnlyForAGroupOfTheUserAlone) {
     // The accounts run the program from the folder, and the planted module leaves its marker
     // there: sticky, so that they can.
     ASSERT_EQ(::chmod(x.dir.Path().c_str(), 01777), 0);
-    const auto groupWritable = [&](gid_t group) {
-        return
-            [&lib, group] { return ::chown(lib.c_str(), 0, group) | ::chmod(lib.c_str(), 0775); };
-    };
     const Row cases[] = {
-        {PLANTED_MODULE, [] { return 0; }, 0, "", "1"},
-        {PLANTED_MODULE, groupWritable(1), 0, "", "1"},
-        {PLANTED_MODULE, groupWritable(100), 1,
+        {PLANTED_MODULE, "true", 0, "", "1"},
+        {PLANTED_MODULE, "chown 0:1 lib && chmod 775 lib", 0, "", "1"},
+        {PLANTED_MODULE, "chown 0:100 lib && chmod 775 lib", 1,
          x.Refused("folder " + lib + " is writable by group 100"), "1"},
-        {PLANTED_MODULE, groupWritable(65534), 1,
+        {PLANTED_MODULE, "chown 0:65534 lib && chmod 775 lib", 1,
          x.Refused("folder " + lib + " is writable by group 65534"), "65534"},
         // Root's group stays trusted for every user.
-        {PLANTED_MODULE, groupWritable(0), 0, "", "65534"},
+        {PLANTED_MODULE, "chown 0:0 lib && chmod 775 lib", 0, "", "65534"},
     };
     for (const Row& row : cases) {
         x.Run(row);

@@ -29,12 +29,13 @@ std::string Hex(const std::string& bytes) {
     return text;
 }
 
-// One line a record, the names as the hex of their exact bytes (rebuilt from path_base64 where
-// the record has it), as Python's json module reads the report.
+// One line a record, the names as the hex of their exact bytes (rebuilt from path_base64, which
+// only a name that is not UTF-8 has), as Python's json module reads the report.
 constexpr const char* kCanonical = R"(
 import base64, json, sys
 def name(d, key):
     raw = base64.b64decode(d[key + "_base64"]) if key + "_base64" in d else d[key].encode()
+    assert d[key] == raw.decode("utf-8", "replace") and (key + "_base64" in d) == (d[key].encode() != raw)
     return raw.hex()
 pair = None
 for line in open(sys.argv[1], "rb"):
@@ -185,9 +186,12 @@ TEST(TreeRun, EveryEntryOfBothTreesInOneRecord) {
          {"l A/same target", "l B/same target", "l A/diff lib.so.2", "l B/diff lib.so.3", "d A/dir",
           "l A/to-dir dir", "d B/dir", "l B/to-dir dir", "f A/dir/f a", "f B/dir/f b"}},
         {"a FIFO on both sides is never opened", {"p A/pipe", "p B/pipe"}},
+        // Latin-1 beside UTF-8, escapes, a surrogate, an overlong form, four bytes and a control.
         {"names that are not UTF-8, in byte order",
          {"f A/n\xE9 caf\xE9", "f B/n\xE9 cafe", "f A/\xFF x", "f A/n\xC3\xA9 same",
-          "f B/n\xC3\xA9 same", "f B/N upper"}},
+          "f B/n\xC3\xA9 same", "f B/N upper", "f A/caf\xE9.bin 1", "f B/caf\xC3\xA9.bin 2",
+          "f A/new\nline\"q\"back\\slash\x7F 1", "f B/new\nline\"q\"back\\slash\x7F 2",
+          "f A/\xED\xA0\x80\xC0\xAF 1", "f B/\xF0\x9D\x84\x9E\x01 2"}},
         {"empty folders and empty files", {"d A/e", "d B/e", "d A/e2", "f A/z", "f B/z"}},
         {"deep, sizes apart, runs split by one equal byte",
          {"f A/d1/d2/d3/x ABCDEFGH", "f B/d1/d2/d3/x AXCYZFGHIJ", "f A/d1/pe " + pe,
@@ -289,17 +293,13 @@ TEST(TreeRun, PairsFromAListOrStandardInputInTheirOrder) {
                                  "pair " + Hex("A/y") + " " + Hex("B/y") + " 0 0 True\n" + "pair " +
                                  Hex("two") + " " + Hex("one") + " 1 2 False\n" +
                                  "total 4 1 3 0 0 0 0 0 3 5 True\n";
-    EXPECT_EQ(
-        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=list", "r1"}).status,
-        0);
-    EXPECT_EQ(Canonical(dir.File("r1")), expected);
-    test::ProgramSetting fromList;
-    fromList.input = dir.File("list");
-    EXPECT_EQ(
-        test::RunTandrel(dir.Path().string(), {"--format=jsonl", "--pairs-from=-", "r2"}, fromList)
-            .status,
-        0);
-    EXPECT_EQ(Canonical(dir.File("r2")), expected);
+    for (const std::string from : {"list", "-"}) {  // "-": standard input
+        const test::ProgramRun run = test::RunTandrel(
+            dir.Path().string(), {"--format=jsonl", "--pairs-from=" + from, "r" + from},
+            {.input = from == "-" ? dir.File("list") : ""});
+        EXPECT_EQ(run.status, 0) << run.errors;
+        EXPECT_EQ(Canonical(dir.File("r" + from)), expected) << from;
+    }
 }
 
 TEST(TreeRun, ProgressLineOnTheTerminalNeverInTheReport) {

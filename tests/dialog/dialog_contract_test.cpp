@@ -202,7 +202,10 @@ TEST_F(DialogContract, BoxHoldsTheHeadlessReportInItsOptions) {
     second.insert(second.end(), 7, 0x99);
     const std::string a = dir_.Write("image.exe", first);
     const std::string b = dir_.Write("patched.exe", second);
-    const std::string report = d_->HeadlessReport(a, b);
+    // The report a headless run writes, as its file stores it.
+    const Compared headless = FileModeReport(a, b, dir_);
+    ASSERT_TRUE(headless.done);
+    const std::string& report = headless.report;
     const std::string end = kFileLineEnd;
     EXPECT_NE(report.find(end + "RVA = 1010" + end + "VA = 10001010" + end), std::string::npos);
     EXPECT_NE(report.find(end + "Different file size, comparing only minimum = 1024" + end),

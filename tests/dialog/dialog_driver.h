@@ -10,10 +10,6 @@
 #include <utility>
 #include <vector>
 
-#include "formats/opening_sink.h"
-#include "formats/report_output.h"
-#include "formats/text_report.h"
-#include "tests/support/temp_dir.h"
 #include "ui/diff_dialog.h"
 
 namespace tandrel::test {
@@ -48,15 +44,6 @@ class DialogDriver {
     virtual std::vector<int> ResultFontAdvances() = 0;
     // Whether the application shows the wait cursor.
     virtual bool WaitCursorShown() = 0;
-    // The report a headless run writes for the two paths, as a report file made as the program
-    // makes it stores it.
-    std::string HeadlessReport(const std::string& first, const std::string& second) {
-        const TempDir dir;
-        ReportOutput output = ReportOutput::ToFile(dir.File("report"), false);
-        TextReportSink report(output, {});
-        EXPECT_TRUE(CompareInto(first.c_str(), second.c_str(), {}, report, output).done);
-        return ReadFileText(dir.File("report"));
-    }
 
     // The message boxes the clicks showed since the last call, each as "title|text".
     std::vector<std::string> TakeMessages() { return std::exchange(messages_, {}); }

@@ -75,7 +75,7 @@ TEST(JsonString, EscapesEveryControlByte) {
     }
 }
 
-TEST(JsonName, AddsTheExactBytesOnlyWhenTheNameIsNotUtf8) {
+TEST(JsonName, AddsTheExactBytesOnlyWhenTheWholeNameIsNotUtf8) {
     const std::pair<std::string, std::string> cases[] = {
         {"a.bin", "\"path\":\"a.bin\""},
         {"caf\xC3\xA9.bin", "\"path\":\"caf\xC3\xA9.bin\""},
@@ -84,6 +84,12 @@ TEST(JsonName, AddsTheExactBytesOnlyWhenTheNameIsNotUtf8) {
         {"\xFF", "\"path\":\"" R "\",\"path_base64\":\"/w==\""},
         {"a\xC0\xAF", "\"path\":\"a" R R "\",\"path_base64\":\"YcCv\""},
         {"\xED\xA0\x80z", "\"path\":\"" R R R "z\",\"path_base64\":\"7aCAeg==\""},
+        // Judged over the whole name: its end, and past a NUL.
+        {"", "\"path\":\"\""},
+        {"plain \xC3", "\"path\":\"plain " R "\",\"path_base64\":\"cGxhaW4gww==\""},
+        {"\xEF\xBF", "\"path\":\"" R R "\",\"path_base64\":\"778=\""},
+        {std::string("\xC3\xA9\0\xA9", 4),
+         "\"path\":\"\xC3\xA9\\u0000" R "\",\"path_base64\":\"w6kAqQ==\""},
     };
     for (const auto& [name, json] : cases) {
         EXPECT_EQ(Written([&](ReportText& text) { AppendJsonName(text, "path", name); }), json)
@@ -91,14 +97,6 @@ TEST(JsonName, AddsTheExactBytesOnlyWhenTheNameIsNotUtf8) {
     }
     EXPECT_EQ(Written([](ReportText& text) { AppendJsonName(text, "second_path", "\xFE"); }),
               "\"second_path\":\"" R "\",\"second_path_base64\":\"/g==\"");
-}
-
-TEST(JsonName, Utf8IsJudgedOverTheWholeName) {
-    EXPECT_TRUE(IsValidUtf8(""));
-    EXPECT_TRUE(IsValidUtf8("plain \xC3\xA9\xF0\x9D\x84\x9E"));
-    EXPECT_FALSE(IsValidUtf8("plain \xC3"));
-    EXPECT_FALSE(IsValidUtf8(std::string("\xC3\xA9\0\xA9", 4)));
-    EXPECT_FALSE(IsValidUtf8("\xEF\xBF"));
 }
 
 #undef R

@@ -74,16 +74,20 @@ TEST(LinuxOptions, EachOptionInEachSpelling) {
 
 TEST(LinuxOptions, EveryBadValueOrCombinationIsAUsageError) {
     const std::string number = "' (a number: decimal, or hexadecimal after 0x)";
+    const std::string format = "error: bad value for --format: '",
+                      formats = "' (text, jsonl, dif, 1337 or ips)";
+    const std::string cut = "error: --max-runs would cut the patch short: not with --format=";
+    const std::string noName =
+        "error: --apply takes no empty file name ('-' writes the patched copy to standard output)";
+    const std::string onlyRevert = "error: --apply takes only --revert besides it";
+    const std::string patchAndOutput =
+        "error: --apply takes the file to patch, and the file to write if not that one";
     const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--format=bogus", "a", "b"},
-         "error: bad value for --format: 'bogus' (text, jsonl, dif, 1337 or ips)"},
+        {{"--format=bogus", "a", "b"}, format + "bogus" + formats},
         // A bad value after a good one, and a good one after a bad one.
-        {{"--format=jsonl", "--format=bogus", "a", "b", "rep.txt"},
-         "error: bad value for --format: 'bogus' (text, jsonl, dif, 1337 or ips)"},
-        {{"--format=", "--format=text", "a", "b"},
-         "error: bad value for --format: '' (text, jsonl, dif, 1337 or ips)"},
-        {{"--format=JSONL", "a", "b"},
-         "error: bad value for --format: 'JSONL' (text, jsonl, dif, 1337 or ips)"},
+        {{"--format=jsonl", "--format=bogus", "a", "b", "rep.txt"}, format + "bogus" + formats},
+        {{"--format=", "--format=text", "a", "b"}, format + "" + formats},
+        {{"--format=JSONL", "a", "b"}, format + "JSONL" + formats},
         {{"--bytes=1", "--bytes=x", "a", "b"}, "error: bad value for --bytes: 'x" + number},
         {{"--bytes=18446744073709551616", "a", "b"},
          "error: bad value for --bytes: '18446744073709551616" + number},
@@ -97,38 +101,26 @@ TEST(LinuxOptions, EveryBadValueOrCombinationIsAUsageError) {
         {{"-x", "a", "b"}, "error: unknown option '-x'"},
         {{"-hV"}, "error: unknown option '-hV'"},
         {{"--exit-code", "a"}, "error: two files to compare are needed"},
-        {{"--format=dif", "--max-runs=3", "a", "b"},
-         "error: --max-runs would cut the patch short: not with --format=dif"},
-        {{"--format=1337", "--max-runs=3", "a", "b"},
-         "error: --max-runs would cut the patch short: not with --format=1337"},
-        {{"--max-runs=3", "--format=ips", "a", "b"},
-         "error: --max-runs would cut the patch short: not with --format=ips"},
+        {{"--format=dif", "--max-runs=3", "a", "b"}, cut + "dif"},
+        {{"--format=1337", "--max-runs=3", "a", "b"}, cut + "1337"},
+        {{"--max-runs=3", "--format=ips", "a", "b"}, cut + "ips"},
         {{"--instructions", "--format=dif", "a", "b"},
          "error: --instructions lists code in text and jsonl reports only"},
         // --apply takes only --revert, a patch, the target and an output.
         {{"--revert", "a", "b"}, "error: --revert works only with --apply"},
-        {{"--apply=p.dif"},
-         "error: --apply takes the file to patch, and the file to write if "
-         "not that one"},
-        {{"--apply=p.dif", "t", "o", "x"},
-         "error: --apply takes the file to patch, and the file to write if not that one"},
-        {{"--apply=p.dif", "--format=dif", "t"}, "error: --apply takes only --revert besides it"},
-        {{"--exit-code", "--apply=p.dif", "t"}, "error: --apply takes only --revert besides it"},
-        {{"--apply=p.dif", "--bytes=1", "t"}, "error: --apply takes only --revert besides it"},
-        {{"--apply=p.dif", "--max-runs=1", "t"}, "error: --apply takes only --revert besides it"},
-        {{"--apply=p.dif", "--ignore-pe-noise", "t"},
-         "error: --apply takes only --revert besides it"},
-        {{"--apply=p.dif", "--instructions", "t"}, "error: --apply takes only --revert besides it"},
-        {{"--apply=p.dif", "--ignore-initial=0:1", "t"},
-         "error: --apply takes only --revert besides it"},
+        {{"--apply=p.dif"}, patchAndOutput},
+        {{"--apply=p.dif", "t", "o", "x"}, patchAndOutput},
+        {{"--apply=p.dif", "--format=dif", "t"}, onlyRevert},
+        {{"--exit-code", "--apply=p.dif", "t"}, onlyRevert},
+        {{"--apply=p.dif", "--bytes=1", "t"}, onlyRevert},
+        {{"--apply=p.dif", "--max-runs=1", "t"}, onlyRevert},
+        {{"--apply=p.dif", "--ignore-pe-noise", "t"}, onlyRevert},
+        {{"--apply=p.dif", "--instructions", "t"}, onlyRevert},
+        {{"--apply=p.dif", "--ignore-initial=0:1", "t"}, onlyRevert},
         {{"--apply=", "t"}, "error: option '--apply' needs a patch file"},
         {{"--apply", "", "t"}, "error: option '--apply' needs a patch file"},
-        {{"--apply=p.dif", "t", ""},
-         "error: --apply takes no empty file name ('-' writes the patched copy to standard "
-         "output)"},
-        {{"--apply=p.dif", ""},
-         "error: --apply takes no empty file name ('-' writes the patched copy to standard "
-         "output)"},
+        {{"--apply=p.dif", "t", ""}, noName},
+        {{"--apply=p.dif", ""}, noName},
     };
     for (const auto& [arguments, parsed] : cases) {
         EXPECT_EQ(Parsed(arguments), parsed) << parsed;

@@ -27,18 +27,27 @@ std::string Read(const std::string& text) {
     return read;
 }
 
-TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
+// Both grammars read, or refused with the line. Every line past a dif's header (a title, an empty
+// line, the file's name) is a record or blank, and a 1337 patch holds nothing but module lines and
+// records: the first other line refuses the patch with its number, however well-formed the
+// records after it.
+TEST(PatchGrammar, BothGrammarsReadOrRefusedWithTheLine) {
+    const std::string header = "This difference file was created by Tandrel\r\n\r\nt.bin\r\n";
+    const std::string bom = "\xEF\xBB\xBF", leet = "not a 1337 line (>MODULE or RVA:OLD->NEW)";
+    const std::string dif = "not a dif record (OFFSET: OLD NEW)";
+    const std::string title =
+        dif + " nor a header's title (a title, an empty line, the file's name)";
     const std::pair<std::string, std::string> cases[] = {
         {"This difference file\r\n\r\n>x.exe\r\n00001428: 6f 20\r\n\r\n 0A :ff\t 00 \r\n"
          "FFFFFFFFFFFFFFFF:01  02",
          "> A:FF:0 1428:6F:20 FFFFFFFFFFFFFFFF:1:2 "},
         {">A.exe\n00012475:6A->90\n\n>b.dll\r\n 10 : 0a -> 0B \n1:00->01",
          ">A.exe 12475:6A:90 >b.dll 1:0:1 10:A:B "},
-        {"1: 00 01\n2: 0 01", "line 2: not a dif record (OFFSET: OLD NEW)"},
+        {"1: 00 01\n2: 0 01", "line 2: " + dif},
         {"5: 00 01\n1: 00 01\n5: 00 02\n",
          "line 3: a second record for offset 0x5 (the first is on line 1)"},
         {"1:00->01\n", "line 1: a record before the first >module line"},
-        {">m\n1:00->01\n1: 00 01\n", "line 3: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
+        {">m\n1:00->01\n1: 00 01\n", "line 3: " + leet},
         {">m\n1:00->01\n\n>n\n1:00->01\n1:00->02",
          "line 6: a second record for RVA 0x1 (the first is on line 5)"},
         {">\n1:00->01", "line 1: a module line without a name"},
@@ -46,21 +55,13 @@ TEST(ReadPatch, AcceptsBothGrammarsAndRefusesWithTheLine) {
         {" \n\t\r\n", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
         {">m\n", "line 0: no byte records (RVA:OLD->NEW)"},
         {"PATCHEOF\x01\x02\x03", "line 0: IPS patches carry no old bytes to check"},
-    };
-    for (const auto& [text, read] : cases) {
-        EXPECT_EQ(Read(text), read) << text;
-    }
-}
-
-// Every line past a dif's header (a title, an empty line, the file's name) is a record or blank,
-// and a 1337 patch holds nothing but module lines and records: the first other line refuses the
-// patch with its number, however well-formed the records after it.
-TEST(PatchGrammar, AMalformedFirstRecordRefusesThePatch) {
-    const std::string header = "This difference file was created by Tandrel\r\n\r\nt.bin\r\n";
-    const std::string dif = "not a dif record (OFFSET: OLD NEW)";
-    const std::string title =
-        dif + " nor a header's title (a title, an empty line, the file's name)";
-    const std::pair<std::string, std::string> cases[] = {
+        // A byte-order mark, as a Windows editor saves one, read as if it were not there.
+        {"\xEF\xBB\xBFThis difference file\r\n\r\nt.bin\r\n00001000: 12 34\r\n", "> 1000:12:34 "},
+        {bom + "00001000: 12 34\n1001: 56 78", "> 1000:12:34 1001:56:78 "},
+        {"\xEF\xBB\xBF>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
+        {"\xEF\xBB\xBF\n>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
+        {"\xEF\xBB\xBF", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
+        {"\xEF\xBB", "line 0: no byte records (OFFSET: OLD NEW)"},
         // After the header: a typo in a hex digit, a missing colon, a 0x prefix, 17 digits, a
         // byte-order mark, a byte too many, a 1337 record, a stray word.
         {header + "0000100G: 12 34\n00001001: 56 78\n", "line 4: " + dif},
@@ -68,9 +69,7 @@ TEST(PatchGrammar, AMalformedFirstRecordRefusesThePatch) {
         {header + "00001000 12 34\n00001001: 56 78\n", "line 4: " + dif},
         {header + "0x00001000: 12 34\n00001001: 56 78\n", "line 4: " + dif},
         {header + "00000000000001000: 12 34\n00001001: 56 78\n", "line 4: " + dif},
-        {header + "\xEF\xBB\xBF"
-                  "00001000: 12 34\n00001001: 56 78\n",
-         "line 4: " + dif},
+        {header + bom + "00001000: 12 34\n00001001: 56 78\n", "line 4: " + dif},
         {header + "00001000: 12 34 56\n00001001: 56 78\n", "line 4: " + dif},
         {header + "00001000: 12 34\n\n00001001:56->78\n", "line 6: " + dif},
         {header + "00001000: 12 34\nend\n", "line 5: " + dif},
@@ -80,34 +79,15 @@ TEST(PatchGrammar, AMalformedFirstRecordRefusesThePatch) {
         {"00001000 12 34\r\n00001001: 56 78\r\n", "line 1: " + title},
         {"0x1000: 12 34\n\n00001001: 56 78\n", "line 1: " + title},
         {"\n\n00000000000001000: 12 34\n00001001: 56 78\n", "line 3: " + title},
-        {"\xEF\xBB\xBF\xEF\xBB\xBF"
-         "1000: 12 34\n1001: 56 78\n",
-         "line 1: " + title},
+        {bom + bom + "1000: 12 34\n1001: 56 78\n", "line 1: " + title},
         {"title\nname\n1000: 12 34\n", "line 1: " + title},
         // One line and nothing after it: no record.
         {"0000100G: 12 34\n", "line 0: no byte records (OFFSET: OLD NEW)"},
         // A 1337 patch: its first line is a `>` line, and so is every line that is no record.
-        {"junk\n>t.bin\n1000:12->34\n", "line 1: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
-        {">t.bin\n100G:12->34\n1001:56->78\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
-        {">t.bin\n1000:12-34\n1001:56->78\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
-        {">t.bin\n1000: 12 34\n", "line 2: not a 1337 line (>MODULE or RVA:OLD->NEW)"},
-    };
-    for (const auto& [text, read] : cases) {
-        EXPECT_EQ(Read(text), read) << text;
-    }
-}
-
-// A patch saved by a Windows editor starts with a UTF-8 byte-order mark: read as without it.
-TEST(PatchGrammar, ALeadingByteOrderMarkIsRead) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"\xEF\xBB\xBFThis difference file\r\n\r\nt.bin\r\n00001000: 12 34\r\n", "> 1000:12:34 "},
-        {"\xEF\xBB\xBF"
-         "00001000: 12 34\n1001: 56 78",
-         "> 1000:12:34 1001:56:78 "},
-        {"\xEF\xBB\xBF>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
-        {"\xEF\xBB\xBF\n>t.bin\n1000:12->34\n", ">t.bin 1000:12:34 "},
-        {"\xEF\xBB\xBF", "line 0: no byte records (OFFSET: OLD NEW or RVA:OLD->NEW)"},
-        {"\xEF\xBB", "line 0: no byte records (OFFSET: OLD NEW)"},
+        {"junk\n>t.bin\n1000:12->34\n", "line 1: " + leet},
+        {">t.bin\n100G:12->34\n1001:56->78\n", "line 2: " + leet},
+        {">t.bin\n1000:12-34\n1001:56->78\n", "line 2: " + leet},
+        {">t.bin\n1000: 12 34\n", "line 2: " + leet},
     };
     for (const auto& [text, read] : cases) {
         EXPECT_EQ(Read(text), read) << text;
