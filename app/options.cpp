@@ -25,7 +25,7 @@ enum class Id {
     kVersion
 };
 
-struct OptionSpec {
+struct OptionRow {
     Id id;
     const char* name;
     char letter;            // the short form, or 0
@@ -34,7 +34,7 @@ struct OptionSpec {
 };
 
 // One table for the parser and the help text.
-constexpr OptionSpec kOptions[] = {
+constexpr OptionRow kOptions[] = {
     {Id::kFormat, "format", 0, "FORMAT", "text (the default), jsonl, dif, 1337 or ips"},
     {Id::kExitCode, "exit-code", 0, nullptr,
      "exit 0 when identical, 1 when different, 2 on trouble"},
@@ -109,7 +109,7 @@ class Parser {
     explicit Parser(Arguments& result) : result_(result) {}
 
     // Takes one option with its value; false on a usage error or at --help and --version.
-    bool Take(const OptionSpec& entry, const std::string& spelling,
+    bool Take(const OptionRow& entry, const std::string& spelling,
               const std::optional<std::string>& value) {
         Options& options = result_.options;
         const std::string text = value.value_or("");
@@ -198,8 +198,8 @@ class Parser {
     Arguments& result_;
 };
 
-const OptionSpec* FindLong(const std::string& name) {
-    for (const OptionSpec& entry : kOptions) {
+const OptionRow* FindLong(const std::string& name) {
+    for (const OptionRow& entry : kOptions) {
         if (name == entry.name) {
             return &entry;
         }
@@ -207,8 +207,8 @@ const OptionSpec* FindLong(const std::string& name) {
     return nullptr;
 }
 
-const OptionSpec* FindShort(char letter) {
-    for (const OptionSpec& entry : kOptions) {
+const OptionRow* FindShort(char letter) {
+    for (const OptionRow& entry : kOptions) {
         if (entry.letter != 0 && entry.letter == letter) {
             return &entry;
         }
@@ -302,8 +302,8 @@ Arguments ParseArguments(std::span<const std::string> tokens, bool quoted) {
         const bool isLong = token[1] == '-';
         const size_t equals = isLong ? token.find('=') : std::string::npos;
         const std::string spelling = token.substr(0, equals);
-        const OptionSpec* entry = isLong ? FindLong(spelling.substr(2))
-                                         : (token.size() == 2 ? FindShort(token[1]) : nullptr);
+        const OptionRow* entry = isLong ? FindLong(spelling.substr(2))
+                                        : (token.size() == 2 ? FindShort(token[1]) : nullptr);
         if (entry == nullptr) {
             parser.Fail("unknown option '" + spelling + "'");
             return result;
@@ -347,7 +347,7 @@ std::string HelpText() {
         "With no file, or only one (which it does not open), it shows the dialog.\n"
         "\n"
         "Options:\n";
-    for (const OptionSpec& entry : kOptions) {
+    for (const OptionRow& entry : kOptions) {
         std::string left =
             entry.letter != 0 ? std::string("  -") + entry.letter + ", --" : "      --";
         left += entry.name;

@@ -64,7 +64,7 @@ std::unique_ptr<RecordSink> PatchSink(OutputFormat format, ReportOutput& output)
         case OutputFormat::kDif:
             return std::make_unique<DifPatchSink>(output);
         case OutputFormat::k1337:
-            return std::make_unique<DebuggerPatchSink>(output);
+            return std::make_unique<Patch1337Sink>(output);
         default:
             break;
     }

@@ -9,7 +9,7 @@ namespace {
 
 // A hex number as a JSON string, "0x" and lower case: 64-bit values do not fit a JSON number
 // that every reader takes exactly.
-void AppendHexString(ReportText& text, uint64_t value) {
+void AppendHexString(TextBuffer& text, uint64_t value) {
     text.Append("\"0x");
     text.AppendHex(value, true);
     text.Append("\"");
@@ -28,7 +28,7 @@ const char* KindOpening(RunKind kind) {
     return "{\"type\":\"run\",\"kind\":\"change\",\"offset\":";
 }
 
-void AppendNameOrNull(ReportText& text, std::string_view name) {
+void AppendNameOrNull(TextBuffer& text, std::string_view name) {
     if (name.data() != nullptr) {
         AppendJsonString(text, name);
     } else {
@@ -36,7 +36,7 @@ void AppendNameOrNull(ReportText& text, std::string_view name) {
     }
 }
 
-void AppendBool(ReportText& text, bool value) {
+void AppendBool(TextBuffer& text, bool value) {
     if (value) {
         text.Append("true");
     } else {
@@ -45,7 +45,7 @@ void AppendBool(ReportText& text, bool value) {
 }
 
 // The instructions under one side of a run, in address order, or null outside x86 code.
-void AppendCode(ReportText& text, const CodeListing* code) {
+void AppendCode(TextBuffer& text, const CodeListing* code) {
     if (code == nullptr) {
         text.Append("null");
         return;
@@ -65,7 +65,7 @@ void AppendCode(ReportText& text, const CodeListing* code) {
     text.Append("]");
 }
 
-void AppendFile(ReportText& text, const char* path, uint64_t size) {
+void AppendFile(TextBuffer& text, const char* path, uint64_t size) {
     text.Append("{");
     AppendJsonName(text, "path", PathAsUtf8(path));
     text.Append(",\"size\":");
@@ -78,7 +78,7 @@ void AppendFile(ReportText& text, const char* path, uint64_t size) {
 bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble&) {
     secondOffsets_ = facts.skips[0] != facts.skips[1] || facts.aligned;
     aligned_ = facts.aligned;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"files\",\"first\":");
     AppendFile(text, facts.paths[0], facts.sizes[0]);
     text.Append(",\"second\":");
@@ -99,7 +99,7 @@ bool JsonLinesSink::Begin(const ComparisonFacts& facts, Trouble&) {
 }
 
 bool JsonLinesSink::Record(const DiffRecord& record) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     if (aligned_) {
         text.AppendText(KindOpening(record.kind));
     } else {
@@ -152,7 +152,7 @@ bool JsonLinesSink::Record(const DiffRecord& record) {
 }
 
 bool JsonLinesSink::End(const ComparisonSummary& summary, Trouble& trouble) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"summary\",\"runs\":");
     text.AppendDecimal(summary.runs);
     text.Append(",\"bytes\":");
@@ -188,12 +188,12 @@ const char* KindName(EntryKind kind) {
 }
 
 // ,"key":"NAME", and "key_base64" when the name is not UTF-8.
-void AppendPath(ReportText& text, const char* key, const std::string& path) {
+void AppendPath(TextBuffer& text, const char* key, const std::string& path) {
     text.Append(",");
     AppendJsonName(text, key, PathAsUtf8(path.c_str()));
 }
 
-void AppendCountField(ReportText& text, const char* key, uint64_t value) {
+void AppendCountField(TextBuffer& text, const char* key, uint64_t value) {
     text.Append(",\"");
     text.AppendText(key);
     text.Append("\":");
@@ -203,7 +203,7 @@ void AppendCountField(ReportText& text, const char* key, uint64_t value) {
 }  // namespace
 
 bool JsonLinesSink::Only(int side, const char* folder, const char* name, EntryKind kind) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.AppendText(side == 0 ? "{\"type\":\"only\",\"side\":\"first\""
                               : "{\"type\":\"only\",\"side\":\"second\"");
     AppendPath(text, "path", JoinPath(folder, name));
@@ -214,7 +214,7 @@ bool JsonLinesSink::Only(int side, const char* folder, const char* name, EntryKi
 
 bool JsonLinesSink::Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
                              EntryKind second) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"mismatch\"");
     AppendPath(text, "path", firstPath);
     AppendPath(text, "second_path", secondPath);
@@ -227,7 +227,7 @@ bool JsonLinesSink::Mismatch(const char* firstPath, const char* secondPath, Entr
 
 bool JsonLinesSink::Link(const char* firstPath, const char* secondPath, const char* firstTarget,
                          const char* secondTarget) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"link\"");
     AppendPath(text, "path", firstPath);
     AppendPath(text, "second_path", secondPath);
@@ -239,7 +239,7 @@ bool JsonLinesSink::Link(const char* firstPath, const char* secondPath, const ch
 }
 
 bool JsonLinesSink::Error(const char* path, const char* reason) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"error\"");
     AppendPath(text, "path", path);
     text.Append(",\"reason\":");
@@ -248,7 +248,7 @@ bool JsonLinesSink::Error(const char* path, const char* reason) {
 }
 
 bool JsonLinesSink::Total(const TreeTotals& totals) {
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("{\"type\":\"total\"");
     AppendCountField(text, "pairs", totals.pairs);
     AppendCountField(text, "identical", totals.identical);

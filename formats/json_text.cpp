@@ -39,7 +39,7 @@ size_t Utf8SequenceLength(const unsigned char* p, size_t left) {
     return code >= lowest && code <= 0x10FFFF && !surrogate ? length : 0;
 }
 
-void AppendEscape(ReportText& text, unsigned char byte) {
+void AppendEscape(TextBuffer& text, unsigned char byte) {
     switch (byte) {
         case '"':
             text.Append("\\\"");
@@ -69,7 +69,7 @@ bool NeedsEscape(unsigned char byte) {
     return byte < 0x20 || byte == 0x7F || byte == '"' || byte == '\\';
 }
 
-void AppendBase64(ReportText& text, std::string_view bytes) {
+void AppendBase64(TextBuffer& text, std::string_view bytes) {
     const char* const alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t k = 0; k < bytes.size(); k += 3) {
@@ -95,7 +95,7 @@ bool IsValidUtf8(std::string_view bytes) {
     return true;
 }
 
-void AppendJsonString(ReportText& text, std::string_view bytes) {
+void AppendJsonString(TextBuffer& text, std::string_view bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
     text.Append("\"");
     for (size_t left = bytes.size(), length = 0; left > 0; p += length, left -= length) {
@@ -112,7 +112,7 @@ void AppendJsonString(ReportText& text, std::string_view bytes) {
     text.Append("\"");
 }
 
-void AppendJsonName(ReportText& text, std::string_view key, std::string_view name) {
+void AppendJsonName(TextBuffer& text, std::string_view key, std::string_view name) {
     text.Append("\"");
     text.Append(key.data(), key.size());
     text.Append("\":");

@@ -23,7 +23,7 @@ char* PutByte(char* out, uint8_t value) {
 // Writes lines of a byte each through room reserved for the whole run, or in parts for a run
 // longer than the text's buffer.
 template <typename Line>
-bool WriteLines(ReportText& text, size_t count, size_t lineLength, Line line) {
+bool WriteLines(TextBuffer& text, size_t count, size_t lineLength, Line line) {
     constexpr size_t kLinesAtOnce = 4096;
     for (size_t done = 0; done < count;) {
         const size_t now = std::min(count - done, kLinesAtOnce);
@@ -44,7 +44,7 @@ bool WriteLines(ReportText& text, size_t count, size_t lineLength, Line line) {
 
 bool DifPatchSink::Begin(const ComparisonFacts& facts, Trouble&) {
     digits_ = facts.compared > 0 && facts.skips[0] + facts.compared - 1 > 0xFFFFFFFF ? 16 : 8;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("This difference file was created by Tandrel\n\n");
     // The name without its folders: copies of a patched file are often renamed, and the folders
     // say nothing where the patch is applied.
@@ -71,7 +71,7 @@ bool DifPatchSink::End(const ComparisonSummary&, Trouble&) {
     return true;
 }
 
-bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
+bool Patch1337Sink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     if (facts.peImage == nullptr) {
         trouble.Set(facts.paths[0], "is no PE image, and the 1337 format lists RVAs");
         return false;
@@ -79,7 +79,7 @@ bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     image_ = facts.peImage;
     path_ = facts.paths[0];
     digits_ = image_->is64 ? 16 : 8;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append(">");
     // The name without its folders: copies of a patched file are often renamed, and the folders
     // say nothing where the patch is applied.
@@ -88,7 +88,7 @@ bool DebuggerPatchSink::Begin(const ComparisonFacts& facts, Trouble& trouble) {
     return text.Append("\n");
 }
 
-bool DebuggerPatchSink::Record(const DiffRecord& record) {
+bool Patch1337Sink::Record(const DiffRecord& record) {
     // "RVA:OLD->NEW\n"
     uint64_t missing = UINT64_MAX;
     const bool written =
@@ -116,7 +116,7 @@ bool DebuggerPatchSink::Record(const DiffRecord& record) {
     return written;
 }
 
-bool DebuggerPatchSink::End(const ComparisonSummary&, Trouble& trouble) {
+bool Patch1337Sink::End(const ComparisonSummary&, Trouble& trouble) {
     if (!fault_.Empty()) {
         trouble.Set(fault_.file, fault_.reason);
         return false;
@@ -144,7 +144,7 @@ void IpsPatchSink::WritePending() {
         static_cast<uint8_t>(pendingOffset_ >> 16), static_cast<uint8_t>(pendingOffset_ >> 8),
         static_cast<uint8_t>(pendingOffset_), static_cast<uint8_t>(pending_.size() >> 8),
         static_cast<uint8_t>(pending_.size())};
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append(reinterpret_cast<const char*>(head), sizeof head);
     text.Append(reinterpret_cast<const char*>(pending_.data()), pending_.size());
     pending_.clear();

@@ -26,9 +26,9 @@ class DifPatchSink : public RecordSink {
 
 // ">name", then "RVA:OLD->NEW" a differing byte, RVAs in 8 (PE32) or 16 (PE32+) hex digits. Only
 // for an image, and only for bytes that have an RVA.
-class DebuggerPatchSink : public RecordSink {
+class Patch1337Sink : public RecordSink {
   public:
-    explicit DebuggerPatchSink(ReportOutput& output) : output_(output) {}
+    explicit Patch1337Sink(ReportOutput& output) : output_(output) {}
     bool Begin(const ComparisonFacts& facts, Trouble& trouble) override;
     bool Record(const DiffRecord& record) override;
     bool End(const ComparisonSummary& summary, Trouble& trouble) override;

@@ -13,13 +13,13 @@ bool ReportOutput::Open(std::span<const InputFile* const> inputs, Trouble& troub
         return false;
     }
     if (limit_ > 0) {
-        text_ = ReportText::Bounded(buffer, std::min(limit_ + 1, kReportBufferSize));
+        text_ = TextBuffer::Bounded(buffer, std::min(limit_ + 1, kReportBufferSize));
         return true;
     }
     if (!path_.empty() && !file_.Open(path_.c_str(), binary_, asNewFile_, inputs, trouble)) {
         return false;
     }
-    text_ = ReportText::Streamed(buffer, kReportBufferSize, file_.Stream());
+    text_ = TextBuffer::Streamed(buffer, kReportBufferSize, file_.Stream());
     return true;
 }
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "engine/record_sink.h"
-#include "formats/report_text.h"
+#include "formats/text_buffer.h"
 #include "platform/output_file.h"
 
 namespace tandrel {
@@ -44,7 +44,7 @@ class ReportOutput {
         return !Writable(reason) && !reason.Empty() &&
                (trouble.Set(reason.file, reason.reason), true);
     }
-    ReportText& Text() { return *text_; }
+    TextBuffer& Text() { return *text_; }
     // Writes out what is left and closes the file; false, with the reason, when the text did not
     // all reach it. A new file not kept is removed, and the path left as it was.
     bool Close(Trouble& trouble, bool keep = true);
@@ -60,7 +60,7 @@ class ReportOutput {
     bool asNewFile_;
     size_t limit_;  // 0: streamed
     OutputFile file_;
-    std::optional<ReportText> text_;
+    std::optional<TextBuffer> text_;
 };
 
 }  // namespace tandrel

@@ -102,7 +102,7 @@ const char* FileNameFromPath(const char* path) {
 
 // One side's instructions under a run, one a line: VA, bytes, text ("40100F  33 C0  xor eax,
 // eax"); "none" outside x86 code.
-bool AppendCode(ReportText& text, const char* label, const CodeListing* code,
+bool AppendCode(TextBuffer& text, const char* label, const CodeListing* code,
                 std::string_view lineEnd) {
     text.AppendText(label);
     if (code == nullptr) {
@@ -123,7 +123,7 @@ bool AppendCode(ReportText& text, const char* label, const CodeListing* code,
 }
 
 // Records outside x86 code on both sides stay as they are.
-bool AppendCodeLines(ReportText& text, const DiffRecord& record, std::string_view lineEnd) {
+bool AppendCodeLines(TextBuffer& text, const DiffRecord& record, std::string_view lineEnd) {
     if (record.code[0] == nullptr && record.code[1] == nullptr) {
         return true;
     }
@@ -147,7 +147,7 @@ bool TextReportSink::Begin(const ComparisonFacts& facts, Trouble&) {
 void TextReportSink::WriteHeader() {
     headerPending_ = false;
     const ComparisonFacts& facts = *facts_;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     if (style_.manyPairs && wroteAny_) {
         AppendLineEnd();
     }
@@ -182,7 +182,7 @@ bool TextReportSink::Record(const DiffRecord& record) {
     if (headerPending_) {
         WriteHeader();
     }
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     if (record.kind != RunKind::kChange) {
         return WriteMovedRecord(text, record);
     }
@@ -205,7 +205,7 @@ bool TextReportSink::Record(const DiffRecord& record) {
            AppendCodeLines(text, record, {style_.lineEnd, lineEndLength_});
 }
 
-bool TextReportSink::WriteMovedRecord(ReportText& text, const DiffRecord& record) {
+bool TextReportSink::WriteMovedRecord(TextBuffer& text, const DiffRecord& record) {
     const bool inserted = record.kind == RunKind::kInsert;
     AppendLineEnd();
     text.AppendText(inserted ? kInsertedLabel : kDeletedLabel);
@@ -280,7 +280,7 @@ bool TextReportSink::End(const ComparisonSummary& summary, Trouble& trouble) {
         WriteHeader();
     }
     facts_ = nullptr;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     if (summary.stoppedAtLimit) {
         AppendLineEnd();
         text.Append("Stopped after ");
@@ -334,7 +334,7 @@ const char* KindWords(EntryKind kind) {
 }
 
 // "N word" or "N words".
-void AppendCount(ReportText& text, uint64_t count, const char* one, const char* many) {
+void AppendCount(TextBuffer& text, uint64_t count, const char* one, const char* many) {
     text.AppendDecimal(count);
     text.AppendText(count == 1 ? one : many);
 }
@@ -343,7 +343,7 @@ void AppendCount(ReportText& text, uint64_t count, const char* one, const char* 
 
 bool TextReportSink::Only(int, const char* folder, const char* name, EntryKind) {
     StartEntryLine();
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("Only in ");
     text.AppendText(folder);
     text.Append(": ");
@@ -354,7 +354,7 @@ bool TextReportSink::Only(int, const char* folder, const char* name, EntryKind) 
 bool TextReportSink::Mismatch(const char* firstPath, const char* secondPath, EntryKind first,
                               EntryKind second) {
     StartEntryLine();
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("File ");
     text.AppendText(firstPath);
     text.Append(" is ");
@@ -372,7 +372,7 @@ bool TextReportSink::Link(const char* firstPath, const char* secondPath, const c
         return true;
     }
     StartEntryLine();
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("Symbolic links ");
     text.AppendText(firstPath);
     text.Append(" -> ");
@@ -387,7 +387,7 @@ bool TextReportSink::Link(const char* firstPath, const char* secondPath, const c
 
 bool TextReportSink::Error(const char* path, const char* reason) {
     StartEntryLine();
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("Cannot compare ");
     text.AppendText(path);
     text.Append(": ");
@@ -402,7 +402,7 @@ bool TextReportSink::Total(const TreeTotals& totals) {
     }
     wroteAny_ = true;
     lastWasReport_ = false;
-    ReportText& text = output_.Text();
+    TextBuffer& text = output_.Text();
     text.Append("Total: ");
     AppendCount(text, totals.pairs, " pair of files (", " pairs of files (");
     text.AppendDecimal(totals.identical);

@@ -45,7 +45,7 @@ class TextReportSink : public RecordSink, public TreeSink {
     template <typename Text>
     bool WriteRecord(Text& text, const DiffRecord& record);
     // An insertion or a deletion of an aligned comparison.
-    bool WriteMovedRecord(ReportText& text, const DiffRecord& record);
+    bool WriteMovedRecord(TextBuffer& text, const DiffRecord& record);
     bool AppendLineEnd();
     // The header of the pair begun last, written once it is known to be needed.
     void WriteHeader();

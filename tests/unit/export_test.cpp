@@ -123,7 +123,7 @@ TEST(PatchExport, DifAnd1337RoundTrips) {
         const std::string patch = dir.File("fix.patch");
         ReportOutput output = ReportOutput::ToNewFile(patch, c.debugger);
         DifPatchSink dif(output);
-        DebuggerPatchSink debugger(output);
+        Patch1337Sink debugger(output);
         EXPECT_TRUE(CompareInto(first.c_str(), dir.Write("second", c.second).c_str(), {},
                                 c.debugger ? static_cast<RecordSink&>(debugger) : dif, output)
                         .done);
@@ -196,7 +196,7 @@ TEST(PatchExport, The1337FormatRefusesWhatHasNoRva) {
         SCOPED_TRACE(c.trouble);
         const std::string report = dir.Write("r.1337", "an earlier export");
         ReportOutput output = ReportOutput::ToNewFile(report, true);
-        DebuggerPatchSink sink(output);
+        Patch1337Sink sink(output);
         const ComparisonOutcome outcome =
             CompareInto(dir.Write("first", c.first).c_str(), dir.Write("second", c.second).c_str(),
                         {}, sink, output);

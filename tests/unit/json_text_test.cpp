@@ -11,13 +11,13 @@ namespace {
 template <typename Write>
 std::string Written(Write write) {
     char buffer[512];
-    ReportText text = ReportText::Bounded(buffer, sizeof buffer);
+    TextBuffer text = TextBuffer::Bounded(buffer, sizeof buffer);
     write(text);
     return text.Text();
 }
 
 std::string JsonString(const std::string& bytes) {
-    return Written([&](ReportText& text) { AppendJsonString(text, bytes); });
+    return Written([&](TextBuffer& text) { AppendJsonString(text, bytes); });
 }
 
 // U+FFFD in UTF-8, as each byte that is no part of a valid sequence becomes.
@@ -92,10 +92,10 @@ TEST(JsonName, AddsTheExactBytesOnlyWhenTheWholeNameIsNotUtf8) {
          "\"path\":\"\xC3\xA9\\u0000" R "\",\"path_base64\":\"w6kAqQ==\""},
     };
     for (const auto& [name, json] : cases) {
-        EXPECT_EQ(Written([&](ReportText& text) { AppendJsonName(text, "path", name); }), json)
+        EXPECT_EQ(Written([&](TextBuffer& text) { AppendJsonName(text, "path", name); }), json)
             << name;
     }
-    EXPECT_EQ(Written([](ReportText& text) { AppendJsonName(text, "second_path", "\xFE"); }),
+    EXPECT_EQ(Written([](TextBuffer& text) { AppendJsonName(text, "second_path", "\xFE"); }),
               "\"second_path\":\"" R "\",\"second_path_base64\":\"/g==\"");
 }
 

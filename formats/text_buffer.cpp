@@ -1,4 +1,4 @@
-#include "formats/report_text.h"
+#include "formats/text_buffer.h"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@ using report_digits::kLowerHexPairs;
 
 }  // namespace
 
-bool ReportText::MakeRoom() {
+bool TextBuffer::MakeRoom() {
     if (length_ < capacity_) {
         return true;
     }
@@ -24,7 +24,7 @@ bool ReportText::MakeRoom() {
     return Flush();
 }
 
-bool ReportText::AppendInParts(const char* text, size_t count) {
+bool TextBuffer::AppendInParts(const char* text, size_t count) {
     while (count > 0) {
         if (!MakeRoom()) {
             return false;
@@ -49,17 +49,17 @@ char* report_digits::FormatLongDecimal(char* out, uint64_t value) {
     return out + count;
 }
 
-bool ReportText::AppendHexInParts(uint64_t value, bool lower) {
+bool TextBuffer::AppendHexInParts(uint64_t value, bool lower) {
     char digits[16];
     return Append(digits, static_cast<size_t>(FormatHex(digits, value, lower) - digits));
 }
 
-bool ReportText::AppendDecimalInParts(uint64_t value) {
+bool TextBuffer::AppendDecimalInParts(uint64_t value) {
     char digits[20];
     return Append(digits, static_cast<size_t>(FormatDecimal(digits, value) - digits));
 }
 
-bool ReportText::AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool separated,
+bool TextBuffer::AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool separated,
                                        bool lower) {
     const char* const pairs = lower ? kLowerHexPairs.data() : kHexPairs.data();
     const size_t width = separated ? 3 : 2;
@@ -87,19 +87,19 @@ bool ReportText::AppendHexBytesInParts(const uint8_t* bytes, size_t count, bool 
     return true;
 }
 
-char* ReportText::ReserveAfterFlush(size_t count) {
+char* TextBuffer::ReserveAfterFlush(size_t count) {
     if (bounded_ || count > capacity_ || !Flush()) {
         return nullptr;
     }
     return buffer_ + length_;
 }
 
-const char* ReportText::Text() {
+const char* TextBuffer::Text() {
     buffer_[length_] = '\0';
     return buffer_;
 }
 
-bool ReportText::Flush() {
+bool TextBuffer::Flush() {
     if (stream_ != nullptr && length_ > 0 && !writeFailed_ &&
         std::fwrite(buffer_, 1, length_, stream_) != length_) {
         // A full disk or a closed pipe: every later write would fail too.

@@ -1,4 +1,5 @@
-// Report text built in a fixed buffer, with the number and hex formats records need.
+// A format's text built in a fixed buffer: kept whole for a box, or written out to a stream as it
+// fills.
 #pragma once
 
 #include <cstddef>
@@ -10,18 +11,18 @@
 
 namespace tandrel {
 
-class ReportText {
+class TextBuffer {
   public:
     // A text for the result box: at most size - 1 characters, kept zero-terminated; what does not
     // fit is cut at the buffer's end.
-    static ReportText Bounded(char* buffer, size_t size) {
-        return ReportText(buffer, size - 1, nullptr, true);
+    static TextBuffer Bounded(char* buffer, size_t size) {
+        return TextBuffer(buffer, size - 1, nullptr, true);
     }
     // A text that goes to a report stream: whenever the buffer fills it is written out and
     // reused, so a record of any length goes out whole. A null stream drops the text. Once a
     // write fails nothing more is written, and appending returns false as for a full text.
-    static ReportText Streamed(char* buffer, size_t size, std::FILE* stream) {
-        return ReportText(buffer, size, stream, false);
+    static TextBuffer Streamed(char* buffer, size_t size, std::FILE* stream) {
+        return TextBuffer(buffer, size, stream, false);
     }
 
     // Each returns false once a bounded text is full; the part that fitted is kept. The usual
@@ -87,7 +88,7 @@ class ReportText {
     bool Flush();
 
   private:
-    ReportText(char* buffer, size_t capacity, std::FILE* stream, bool bounded)
+    TextBuffer(char* buffer, size_t capacity, std::FILE* stream, bool bounded)
         : buffer_(buffer), capacity_(capacity), stream_(stream), bounded_(bounded) {}
 
     // Makes room for at least one more character; false when a bounded text is full.
