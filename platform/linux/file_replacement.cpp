@@ -1,4 +1,5 @@
 #include "platform/file_replacement.h"
+#include "platform/linux/folder_sync.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -109,15 +110,6 @@ bool CopyAttributes(int from, int to, std::string& failed) {
         }
     }
     return true;
-}
-
-// Makes the rename durable. A file system that cannot sync a folder still has the name.
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
 #include "platform/replacement_file.h"
+#include "platform/linux/folder_sync.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -17,15 +18,6 @@ bool Fail(Trouble& trouble, const std::string& file, std::string reason) {
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
-// Makes OUTPUT's name durable.
-void SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 }  // namespace

@@ -8,22 +8,10 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/windows_reason.h"
+
 namespace tandrel {
 namespace {
-
-std::string ReasonOf(DWORD error) {
-    char* text = nullptr;
-    const DWORD length = ::FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string reason = length ? std::string(text, length) : "error " + std::to_string(error);
-    ::LocalFree(text);
-    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' ||
-                               reason.back() == ' ' || reason.back() == '.')) {
-        reason.pop_back();
-    }
-    return reason;
-}
 
 // A reparse point (a symbolic link or a junction) is a link: it is never walked into.
 EntryKind KindOfAttributes(DWORD attributes) {
@@ -61,7 +49,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Tr
         if (error == ERROR_FILE_NOT_FOUND) {
             return true;  // an empty root of a drive
         }
-        trouble.Set(folder, ReasonOf(error));
+        trouble.Set(folder, WindowsReason(error));
         return false;
     }
     do {
@@ -78,7 +66,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Tr
     const DWORD error = ::GetLastError();
     ::FindClose(find);
     if (error != ERROR_NO_MORE_FILES) {
-        trouble.Set(folder, ReasonOf(error));
+        trouble.Set(folder, WindowsReason(error));
         return false;
     }
     std::sort(entries.begin(), entries.end(),
@@ -89,7 +77,7 @@ bool ListFolder(const std::string& folder, std::vector<FolderEntry>& entries, Tr
 bool EntryKindOf(const std::string& path, EntryKind& kind, Trouble& trouble) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        trouble.Set(path, ReasonOf(::GetLastError()));
+        trouble.Set(path, WindowsReason(::GetLastError()));
         return false;
     }
     kind = KindOfAttributes(attributes);
@@ -101,7 +89,7 @@ bool ReadLinkText(const std::string& path, std::string& text, Trouble& trouble) 
         path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
         OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (link == INVALID_HANDLE_VALUE) {
-        trouble.Set(path, ReasonOf(::GetLastError()));
+        trouble.Set(path, WindowsReason(::GetLastError()));
         return false;
     }
     std::vector<unsigned char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
@@ -111,7 +99,7 @@ bool ReadLinkText(const std::string& path, std::string& text, Trouble& trouble) 
     const DWORD error = ::GetLastError();
     ::CloseHandle(link);
     if (!ok || got < sizeof(LinkReparseData)) {
-        trouble.Set(path, ReasonOf(ok ? ERROR_INVALID_DATA : error));
+        trouble.Set(path, WindowsReason(ok ? ERROR_INVALID_DATA : error));
         return false;
     }
     LinkReparseData head;
@@ -126,7 +114,7 @@ bool ReadLinkText(const std::string& path, std::string& text, Trouble& trouble) 
     }
     const size_t begin = names + head.printNameOffset;
     if (begin + head.printNameLength > got) {
-        trouble.Set(path, ReasonOf(ERROR_INVALID_DATA));
+        trouble.Set(path, WindowsReason(ERROR_INVALID_DATA));
         return false;
     }
     std::wstring wide(head.printNameLength / sizeof(wchar_t), L'\0');
