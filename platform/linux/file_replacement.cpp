@@ -1,5 +1,4 @@
 #include "platform/file_replacement.h"
-#include "platform/linux/folder_sync.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,6 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/linux/folder_sync.h"
 
 namespace tandrel {
 namespace {
