@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "tests/support/program_run.h"
+#include "tests/support/report_runner.h"
 
 namespace tandrel {
 namespace {
@@ -60,14 +61,7 @@ for line in open(sys.argv[1], "rb"):
 )";
 
 std::string Canonical(const std::string& report) {
-    const std::string command = "python3 -c '" + std::string(kCanonical) + "' " + report;
-    std::string text;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) {
-        text += static_cast<char>(c);
-    }
-    EXPECT_TRUE(pipe != nullptr && ::pclose(pipe) == 0) << text;
-    return text;
+    return test::CommandOutput("python3 -c '" + std::string(kCanonical) + "' " + report);
 }
 
 const char* KindOf(const fs::path& path) {

@@ -2,6 +2,8 @@
 // a plain byte-by-byte walk expects.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -45,6 +47,19 @@ inline Compared BoxReport(const std::string& first, const std::string& second,
     const ComparisonOutcome outcome = CompareInto(first.c_str(), second.c_str(), {}, sink, output);
     return {outcome.began ? output.WholeText() : "(none)", outcome.done};
 }
+
+#ifndef _WIN32
+// What a shell command prints; the test fails when it does not exit 0.
+inline std::string CommandOutput(const std::string& command) {
+    std::string text;
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) {
+        text += static_cast<char>(c);
+    }
+    EXPECT_TRUE(pipe != nullptr && ::pclose(pipe) == 0) << text;
+    return text;
+}
+#endif
 
 inline std::string Formatted(const char* format, unsigned long long value) {
     char text[24];

@@ -134,13 +134,7 @@ std::string ReadByPython(const std::string& path) {
         "d['first'], d['second'], d['rva'], d['va'])\n"
         "  else: print(d['runs'], d['bytes'], d['complete'], d['identical'])\" " +
         path;
-    std::string text;
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    for (int c; pipe != nullptr && (c = std::fgetc(pipe)) != EOF;) {
-        text += static_cast<char>(c);
-    }
-    EXPECT_TRUE(pipe != nullptr && ::pclose(pipe) == 0) << text;
-    return text;
+    return test::CommandOutput(command);
 }
 
 std::string Hex(const std::string& bytes, size_t at, size_t length) {
