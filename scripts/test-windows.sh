@@ -88,8 +88,10 @@ patch chunks-b.bin 19999999 01
 # Aligned: bytes inserted across the 16 MiB chunk edge and deleted after it, in random data
 # (Windows reads what Linux maps); and bytes inserted into an image's section.
 head -c 20000000 /dev/urandom >align-a.bin
-{ head -c 16777210 align-a.bin; printf 'IIIIIIIIIIIIIIII'; tail -c +16777211 align-a.bin |
-    head -c 1000000; tail -c +17777301 align-a.bin; } >align-b.bin
+# (dd, not tail into head: head leaving early is a SIGPIPE that pipefail would count.)
+{ head -c 16777210 align-a.bin; printf 'IIIIIIIIIIIIIIII'
+  dd if=align-a.bin iflag=skip_bytes,count_bytes skip=16777210 count=1000000 status=none
+  tail -c +17777301 align-a.bin; } >align-b.bin
 # PE32 and PE32+ first files: the two Windows programs against patched copies, with changes in
 # the headers and in the sections.
 cp "$root/build/mingw-i686/app/tandrel.exe" pe32-a.exe
