@@ -141,9 +141,13 @@ std::unique_ptr<DialogDriver> DialogDriver::Open() {
 
 // One QApplication for the whole run, on the offscreen platform, test listing included. Without
 // XDG_RUNTIME_DIR Qt would make and leave /tmp/runtime-USER: the suite's own folder, private as
-// Qt wants it, takes its place.
+// Qt wants it, takes its place. The real file dialog keeps its history in the configuration
+// folder (~/.config/QtProject.conf): the suite's own one, so the user's home is left alone.
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::filesystem::path config = std::filesystem::absolute("xdg-config");
+    std::filesystem::create_directory(config);
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(QString::fromStdString(config.string())));
     if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
         const std::filesystem::path runtime = std::filesystem::absolute("xdg-runtime");
         std::filesystem::create_directory(runtime);
