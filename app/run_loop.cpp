@@ -251,9 +251,10 @@ RunResult RunOnePair(const Options& options, const RunInputs& inputs, ProgressLi
 RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
     RunResult result;
     const bool list = options.pairsFrom.has_value();
-    const bool folders = !list && (PathIsFolder(inputs.first) || PathIsFolder(inputs.second));
-    if (folders && !(PathIsFolder(inputs.first) && PathIsFolder(inputs.second))) {
-        const bool firstIsFolder = PathIsFolder(inputs.first);
+    const bool firstIsFolder = !list && PathIsFolder(inputs.first);
+    const bool secondIsFolder = !list && PathIsFolder(inputs.second);
+    const bool folders = firstIsFolder || secondIsFolder;
+    if (firstIsFolder != secondIsFolder) {
         const std::string& folder = firstIsFolder ? inputs.first : inputs.second;
         const std::string& other = firstIsFolder ? inputs.second : inputs.first;
         EntryKind kind = EntryKind::kOther;
@@ -292,9 +293,9 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
     }
     // A report inside a tree it reports on would be compared while it is written.
     const bool reportIsFile = !inputs.report.empty() && inputs.report != "-";
+    const std::string reportFolder = reportIsFile ? FolderOfPath(inputs.report) : "";
     for (size_t k = 0; reportIsFile && k < names.size(); ++k) {
-        const std::string folder = FolderOfPath(inputs.report);
-        if (!folder.empty() && PathIsFolder(names[k]) && FolderIsWithin(folder, names[k])) {
+        if (PathIsFolder(names[k]) && FolderIsWithin(reportFolder, names[k])) {
             result.error =
                 inputs.report + ": the report lies inside " + names[k] + ", which it reports on";
             result.status = kFailed;
@@ -336,10 +337,10 @@ RunResult RunHeadless(const Options& options, const RunInputs& inputs) {
     for (size_t k = 0; k + 1 < names.size(); k += 2) {
         const std::string& first = names[k];
         const std::string& second = names[k + 1];
-        const bool going = PathIsFolder(first) && PathIsFolder(second)
-                               ? tree.CompareFolders(first, second)
-                           : PathIsFolder(first) || PathIsFolder(second)
-                               ? tree.Error(PathIsFolder(first) ? second : first,
+        const bool isFolder[2] = {PathIsFolder(first), PathIsFolder(second)};
+        const bool going = isFolder[0] && isFolder[1] ? tree.CompareFolders(first, second)
+                           : isFolder[0] || isFolder[1]
+                               ? tree.Error(isFolder[0] ? second : first,
                                             "not a folder, and the other of its pair is one")
                                : tree.ComparePair(first, second);
         progress.Update(tree.BytesDone(), tree.PairsDone());
